@@ -1,0 +1,322 @@
+#include "sim/server.h"
+
+#include "sim/wire.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace keysim {
+
+namespace {
+
+constexpr std::uint16_t fido_usage_page = 0xF1D0;
+constexpr std::uint16_t fido_usage = 0x01;
+constexpr std::uint16_t keyboard_usage_page = 0x01;
+constexpr std::uint16_t keyboard_usage = 0x06;
+
+std::string hex4(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
+  return text;
+}
+
+std::vector<std::string> words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+}  // namespace
+
+Server::Server(std::vector<KeyConfig> keys, std::string socket_path) : path_(std::move(socket_path)) {
+  for (KeyConfig& config : keys) {
+    auto key = std::make_unique<Key>();
+    key->plugged = config.plugged;
+    key->applet = std::make_shared<Applet>(config.applet);
+    key->faults = std::make_shared<Faults>();
+    for (bool fido : config.interfaces) {
+      Interface i;
+      i.fido = fido;
+      if (fido) i.device = std::make_unique<U2fDevice>(key->applet, key->faults);
+      key->interfaces.push_back(std::move(i));
+    }
+    key->config = std::move(config);
+    keys_.push_back(std::move(key));
+  }
+}
+
+Server::~Server() {
+  for (auto& [fd, c] : connections_) ::close(fd);
+  if (listen_fd_ >= 0) {
+    ::close(listen_fd_);
+    ::unlink(path_.c_str());
+  }
+  for (int fd : wake_pipe_)
+    if (fd >= 0) ::close(fd);
+}
+
+bool Server::listen(std::string& error) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path_.size() >= sizeof address.sun_path) {
+    error = "socket path too long: " + path_;
+    return false;
+  }
+  std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
+
+  const int probe = wire::connect_to(path_);
+  if (probe >= 0) {
+    ::close(probe);
+    error = "a server is already running at " + path_;
+    return false;
+  }
+  ::unlink(path_.c_str());  // a stale socket left by a server that died
+
+  listen_fd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const mode_t old_mask = ::umask(0177);
+  const bool bound = listen_fd_ >= 0 && ::bind(listen_fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::umask(old_mask);
+  if (!bound || ::chmod(path_.c_str(), 0600) != 0 || ::listen(listen_fd_, 64) != 0) {
+    error = "cannot listen at " + path_ + ": " + std::strerror(errno);
+    return false;
+  }
+  if (::pipe2(wake_pipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
+    error = std::string("cannot make a pipe: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+void Server::stop() {
+  const char byte = 0;
+  [[maybe_unused]] const ssize_t ignored = ::write(wake_pipe_[1], &byte, 1);
+}
+
+void Server::run() {
+  for (;;) {
+    std::vector<pollfd> fds = {{wake_pipe_[0], POLLIN, 0}, {listen_fd_, POLLIN, 0}};
+    for (const auto& [fd, c] : connections_) fds.push_back({fd, POLLIN, 0});
+    const int ready = ::poll(fds.data(), fds.size(), poll_timeout());
+    if (ready < 0 && errno != EINTR) return;
+    if (fds[0].revents) return;
+    if (fds[1].revents & POLLIN) accept_client();
+    for (std::size_t i = 2; i < fds.size(); ++i) {
+      if (fds[i].revents && connections_.count(fds[i].fd)) on_readable(fds[i].fd);
+    }
+    run_timers();
+    flush_due();
+  }
+}
+
+int Server::poll_timeout() const {
+  std::optional<TimePoint> next;
+  for (const auto& key : keys_) {
+    for (const Interface& i : key->interfaces) {
+      if (!i.outbox.empty()) next = std::min(next.value_or(i.outbox.front().due), i.outbox.front().due);
+      if (i.device) {
+        if (auto deadline = i.device->next_deadline()) next = std::min(next.value_or(*deadline), *deadline);
+      }
+    }
+  }
+  if (!next) return -1;
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - std::chrono::steady_clock::now()).count();
+  return static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+}
+
+void Server::accept_client() {
+  for (;;) {
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    connections_[fd] = Connection{};
+  }
+}
+
+void Server::on_readable(int fd) {
+  std::uint8_t buffer[4096];
+  const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC);
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  if (n <= 0) {
+    drop(fd);
+    return;
+  }
+  const std::size_t size = std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer);
+  Connection& c = connections_[fd];
+  switch (c.role) {
+    case Role::command:
+      on_command(fd, std::string(reinterpret_cast<const char*>(buffer), size));
+      break;
+    case Role::handle:
+      // An output report is at most 64 bytes; a longer write is refused, as hidraw refuses it.
+      if (static_cast<std::size_t>(n) <= u2fhid::report_size) on_report(c, Bytes(buffer, buffer + size));
+      break;
+    case Role::subscriber:
+      break;
+  }
+}
+
+void Server::on_command(int fd, const std::string& line) {
+  const std::vector<std::string> w = words(line);
+  auto reply = [fd](const std::string& text) { wire::send_message(fd, text.data(), text.size()); };
+  if (w.empty()) return reply("ERR empty command");
+  const std::string& verb = w[0];
+
+  if (verb == "LIST" && w.size() == 1) return reply("OK\n" + list_devices());
+  if (verb == "KEYS" && w.size() == 1) return reply("OK\n" + describe_keys());
+  if (verb == "SUBSCRIBE" && w.size() == 1) {
+    connections_[fd].role = Role::subscriber;
+    return reply("OK subscribed");
+  }
+  if (w.size() < 2) return reply("ERR unknown command: " + line);
+  Key* key = find(w[1]);
+  if (!key) return reply("ERR unknown key: " + w[1]);
+
+  if (verb == "OPEN" && w.size() == 3) {
+    char* end = nullptr;
+    const unsigned long index = std::strtoul(w[2].c_str(), &end, 10);
+    if (!key->plugged || *end != '\0' || index >= key->interfaces.size()) return reply("ERR no such device");
+    Connection& c = connections_[fd];
+    c.role = Role::handle;
+    c.key = key;
+    c.interface = index;
+    key->interfaces[index].handles.push_back(fd);
+    return reply("OK opened");
+  }
+  if (verb == "PLUG" && w.size() == 2) {
+    plug(*key);
+    return reply("OK " + key->config.id + " plugged");
+  }
+  if (verb == "UNPLUG" && w.size() == 2) {
+    unplug(*key);
+    return reply("OK " + key->config.id + " unplugged");
+  }
+  if (verb == "PRESS" && w.size() == 2) {
+    key->applet->press();
+    return reply("OK " + key->config.id + " pressed");
+  }
+  if (verb == "FAULT" && (w.size() == 3 || w.size() == 4)) {
+    std::string error;
+    if (!key->faults->arm(w[2], w.size() == 4 ? w[3] : "", error)) return reply("ERR " + error);
+    return reply("OK " + key->config.id + ": fault " + w[2] + (w.size() == 4 ? " " + w[3] : "") + " armed");
+  }
+  reply("ERR unknown command: " + line);
+}
+
+void Server::on_report(Connection& c, const Bytes& report) {
+  Interface& i = c.key->interfaces[c.interface];
+  if (!i.device) return;  // a keyboard interface opens, but never answers
+  deliver(*c.key, c.interface, i.device->handle(report));
+}
+
+void Server::deliver(Key& key, std::size_t interface, DeviceOutput out) {
+  if (out.removed) return unplug(key);
+  Interface& i = key.interfaces[interface];
+  TimePoint due = std::chrono::steady_clock::now();
+  if (!i.outbox.empty()) due = std::max(due, i.outbox.back().due);
+  for (Bytes& report : out.reports) {
+    due += key.faults->latency;
+    i.outbox.push_back({due, std::move(report)});
+  }
+}
+
+void Server::run_timers() {
+  for (auto& key : keys_) {
+    for (std::size_t n = 0; n < key->interfaces.size(); ++n) {
+      if (key->interfaces[n].device) deliver(*key, n, key->interfaces[n].device->tick());
+    }
+  }
+}
+
+// Every open handle of an interface gets every input report, as with hidraw.
+void Server::flush_due() {
+  const TimePoint now = std::chrono::steady_clock::now();
+  for (auto& key : keys_) {
+    for (Interface& i : key->interfaces) {
+      while (!i.outbox.empty() && i.outbox.front().due <= now) {
+        const Bytes& report = i.outbox.front().report;
+        for (int fd : i.handles) wire::send_message(fd, report.data(), report.size());
+        i.outbox.pop_front();
+      }
+    }
+  }
+}
+
+void Server::drop(int fd) {
+  auto it = connections_.find(fd);
+  if (it == connections_.end()) return;
+  if (it->second.role == Role::handle) {
+    auto& handles = it->second.key->interfaces[it->second.interface].handles;
+    handles.erase(std::remove(handles.begin(), handles.end(), fd), handles.end());
+  }
+  ::close(fd);
+  connections_.erase(it);
+}
+
+void Server::plug(Key& key) {
+  if (key.plugged) return;
+  key.plugged = true;
+  announce("PLUG " + key.config.id + " " + hex4(key.config.vendor_id) + " " + hex4(key.config.product_id));
+}
+
+// Pulling the key closes every handle at once, so each client's next read or write fails.
+void Server::unplug(Key& key) {
+  if (!key.plugged) return;
+  key.plugged = false;
+  for (Interface& i : key.interfaces) {
+    const std::vector<int> handles = i.handles;
+    for (int fd : handles) drop(fd);
+    i.outbox.clear();
+    if (i.device) i.device->reset();
+  }
+  announce("UNPLUG " + key.config.id + " " + hex4(key.config.vendor_id) + " " + hex4(key.config.product_id));
+}
+
+void Server::announce(const std::string& event) {
+  for (const auto& [fd, c] : connections_) {
+    if (c.role == Role::subscriber) wire::send_message(fd, event.data(), event.size());
+  }
+}
+
+Server::Key* Server::find(const std::string& id) {
+  for (auto& key : keys_)
+    if (key->config.id == id) return key.get();
+  return nullptr;
+}
+
+std::string Server::list_devices() const {
+  std::string out;
+  for (const auto& key : keys_) {
+    if (!key->plugged) continue;
+    for (std::size_t n = 0; n < key->interfaces.size(); ++n) {
+      const bool fido = key->interfaces[n].fido;
+      out += "DEVICE " + key->config.id + " " + std::to_string(n) + " " + hex4(key->config.vendor_id) + " " +
+             hex4(key->config.product_id) + " " + hex4(fido ? fido_usage_page : keyboard_usage_page) + " " +
+             hex4(fido ? fido_usage : keyboard_usage) + "\n";
+    }
+  }
+  return out;
+}
+
+std::string Server::describe_keys() const {
+  std::string out;
+  for (const auto& key : keys_) {
+    std::size_t handles = 0;
+    for (const Interface& i : key->interfaces) handles += i.handles.size();
+    const AppletState& state = key->applet->state();
+    out += key->config.id + " " + (key->plugged ? "plugged" : "unplugged") + " press-mode " +
+           (!state.press_mode_supported ? "unsupported" : state.press_mode ? "on" : "off") + " handles " +
+           std::to_string(handles) + "\n";
+  }
+  return out;
+}
+
+}  // namespace keysim

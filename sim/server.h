@@ -1,0 +1,80 @@
+#pragma once
+
+#include "sim/config.h"
+#include "sim/device.h"
+
+#include <chrono>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace keysim {
+
+// Hosts simulated keys on a Unix-domain socket. One thread, one poll loop: no client can block
+// another, and a client that does not read loses reports as it would with a full hidraw queue.
+class Server {
+ public:
+  Server(std::vector<KeyConfig> keys, std::string socket_path);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Binds the socket (mode 0600, replacing a stale one). Returns false, with the reason, when
+  // the path is taken by a running server or cannot be bound.
+  bool listen(std::string& error);
+  // Serves until stop() is called (from any thread or a signal handler).
+  void run();
+  void stop();
+
+ private:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  struct Outgoing {
+    TimePoint due;
+    Bytes report;
+  };
+  struct Interface {
+    bool fido = true;
+    std::unique_ptr<U2fDevice> device;
+    std::vector<int> handles;
+    std::deque<Outgoing> outbox;
+  };
+  struct Key {
+    KeyConfig config;
+    bool plugged = true;
+    std::shared_ptr<Applet> applet;
+    std::shared_ptr<Faults> faults;
+    std::vector<Interface> interfaces;
+  };
+  enum class Role { command, handle, subscriber };
+  struct Connection {
+    Role role = Role::command;
+    Key* key = nullptr;
+    std::size_t interface = 0;
+  };
+
+  void accept_client();
+  void on_readable(int fd);
+  void on_command(int fd, const std::string& line);
+  void on_report(Connection& c, const Bytes& report);
+  void deliver(Key& key, std::size_t interface, DeviceOutput out);
+  void flush_due();
+  void run_timers();
+  int poll_timeout() const;
+  void drop(int fd);
+  void plug(Key& key);
+  void unplug(Key& key);
+  void announce(const std::string& event);
+  Key* find(const std::string& id);
+  std::string describe_keys() const;
+  std::string list_devices() const;
+
+  std::vector<std::unique_ptr<Key>> keys_;
+  std::string path_;
+  int listen_fd_ = -1;
+  int wake_pipe_[2] = {-1, -1};
+  std::map<int, Connection> connections_;
+};
+
+}  // namespace keysim
