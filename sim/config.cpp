@@ -107,6 +107,7 @@ KeyConfig read_key(const QJsonValue& value, std::size_t index) {
   }
 
   key.plugged = r.boolean("plugged", true);
+  key.openable = r.boolean("openable", true);
   key.applet.press_mode_supported = r.boolean("press_mode_supported", false);
   key.applet.press_mode = r.boolean("press_mode", false);
   if (key.applet.press_mode && !key.applet.press_mode_supported)

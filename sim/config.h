@@ -14,6 +14,7 @@ struct KeyConfig {
   std::uint16_t product_id = 0;
   std::vector<bool> interfaces;  // true: FIDO U2F HID; false: a keyboard that never answers
   bool plugged = true;
+  bool openable = true;  // false: listed, but opening fails, as without access rights
   AppletState applet;
 };
 

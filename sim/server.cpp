@@ -184,6 +184,7 @@ void Server::on_command(int fd, const std::string& line) {
     char* end = nullptr;
     const unsigned long index = std::strtoul(w[2].c_str(), &end, 10);
     if (!key->plugged || *end != '\0' || index >= key->interfaces.size()) return reply("ERR no such device");
+    if (!key->config.openable) return reply("ERR permission denied");
     Connection& c = connections_[fd];
     c.role = Role::handle;
     c.key = key;
@@ -213,6 +214,7 @@ void Server::on_command(int fd, const std::string& line) {
 
 void Server::on_report(Connection& c, const Bytes& report) {
   Interface& i = c.key->interfaces[c.interface];
+  if (tap_) tap_(c.key->config.id, true, report);
   if (!i.device) return;  // a keyboard interface opens, but never answers
   deliver(*c.key, c.interface, i.device->handle(report));
 }
@@ -243,6 +245,7 @@ void Server::flush_due() {
     for (Interface& i : key->interfaces) {
       while (!i.outbox.empty() && i.outbox.front().due <= now) {
         const Bytes& report = i.outbox.front().report;
+        if (tap_) tap_(key->config.id, false, report);
         for (int fd : i.handles) wire::send_message(fd, report.data(), report.size());
         i.outbox.pop_front();
       }

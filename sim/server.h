@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,6 +28,11 @@ class Server {
   // Serves until stop() is called (from any thread or a signal handler).
   void run();
   void stop();
+
+  // Sees every report of every key as it crosses the wire (from_host: an output report).
+  // Called on the serving thread; set it before run().
+  using Tap = std::function<void(const std::string& key_id, bool from_host, const Bytes& report)>;
+  void set_tap(Tap tap) { tap_ = std::move(tap); }
 
  private:
   using TimePoint = std::chrono::steady_clock::time_point;
@@ -75,6 +81,7 @@ class Server {
   int listen_fd_ = -1;
   int wake_pipe_[2] = {-1, -1};
   std::map<int, Connection> connections_;
+  Tap tap_;
 };
 
 }  // namespace keysim

@@ -32,6 +32,8 @@ void TempLog::setup(const std::string& conf_text) {
 
 void TempLog::setup_without_conf() { setup_log(conf_path()); }
 
+void TempLog::setup_quiet() { setup("* GLOBAL:\n    TO_STANDARD_OUTPUT = false\n"); }
+
 QString TempLog::data_home() const { return dir_.filePath("data home"); }
 
 QString TempLog::log_folder() const { return data_home() + "/Orvalin Direzoda/Umbrata"; }

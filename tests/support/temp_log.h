@@ -18,6 +18,8 @@ class TempLog {
   // Runs setup_log with a log.conf holding conf_text, or with the path of a missing file.
   void setup(const std::string& conf_text);
   void setup_without_conf();
+  // The library's defaults, but nothing on the standard output.
+  void setup_quiet();
 
   QString data_home() const;
   QString log_folder() const;

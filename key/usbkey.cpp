@@ -1,0 +1,191 @@
+#include "key/usbkey.h"
+
+#include "key/key_exception.h"
+
+#include <easylogging++.h>
+
+#include <string>
+
+const std::vector<RespCodeRow> resp_code_table = {
+    {{0x90, 0x00}, "Success"},
+    {{0x6A, 0x84}, "No space"},
+    {{0x69, 0x82}, "Auth required"},
+    {{0x6A, 0x80}, "Wrong syntax"},
+    {{0x65, 0x81}, "Generic error"},
+    {{0x69, 0x84}, "No such object"},
+    {{0x67, 0x00}, "Wrong length"},
+    {{0x69, 0x85}, "Conditions not satisfied"},
+    {{0x6D, 0x00}, "Ins not supported"},
+    // Shadowed by "Wrong syntax", which has the same status word and comes first.
+    {{0x6A, 0x80}, "Wrong data"},
+};
+
+namespace {
+
+constexpr std::uint8_t user_record_tag = 0x52;
+constexpr std::size_t user_record_header = 3;  // tag, L, algorithm/type
+constexpr int max_digits = 9;                  // 10^10 does not fit the 32-bit code
+// Every package travels in one initialization packet: 64 bytes less its 7-byte header.
+constexpr std::size_t u2f_max_body = 57;
+
+}  // namespace
+
+UsbKey::UsbKey(hid_device* handle) : handle(handle) {}
+
+UsbKey::~UsbKey() {
+  if (handle) hid_close(handle);
+}
+
+void UsbKey::close() {
+  if (!handle) return;
+  hid_close(handle);
+  handle = nullptr;
+}
+
+void UsbKey::setup_header(std::uint8_t*& header) { header = nullptr; }
+
+void UsbKey::switch_press_mode(bool) {}
+
+void UsbKey::combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp_code) {
+  ByteBuffer body_bytes;
+  body.get_bytes(body_bytes);
+  // The package travels as one report; refuse a longer body before a channel is spent on it.
+  if (body_bytes.size() > u2f_max_body)
+    THROW_KEY_EXCEPTION(KeyException("Request body of " + std::to_string(body_bytes.size()) +
+                                     " bytes does not fit one report"));
+
+  std::uint8_t header_buffer[8] = {};
+  std::uint8_t* header = header_buffer;
+  setup_header(header);
+
+  ByteBuffer package;
+  if (header) {
+    LOG(INFO) << "has header";
+    header[7] = static_cast<std::uint8_t>(body_bytes.size());
+    package.assign(header, header + sizeof header_buffer);
+  }
+  package.insert(package.end(), body_bytes.begin(), body_bytes.end());
+  LOG(INFO) << "-> Request package hex is ";
+  LOG(INFO) << hex_dump(package).str();
+
+  ByteBuffer response;
+  send_command(package.data(), static_cast<std::uint32_t>(package.size()), response);
+  LOG(INFO) << "-> Response package hex is ";
+  LOG(INFO) << hex_dump(response).str();
+
+  // With a U2F header the payload length is BCNTH BCNTL at 5 and 6; without, one byte at 1.
+  const std::size_t i = header ? 6 : 1;
+  if (response.size() < i + 1) THROW_KEY_EXCEPTION(KeyException("resp_code exception: Malformed response"));
+  const std::size_t n = header ? (std::size_t{response[5]} << 8) | response[6] : response[1];
+  if (n < 2 || response.size() < i + n + 1)
+    THROW_KEY_EXCEPTION(KeyException("resp_code exception: Malformed response"));
+
+  data.assign(response.begin() + static_cast<long>(i + 1), response.begin() + static_cast<long>(i + n - 1));
+  LOG(INFO) << "-> Parsed response:";
+  LOG(INFO) << hex_dump(data).str();
+  resp_code.assign(response.begin() + static_cast<long>(i + n - 1), response.begin() + static_cast<long>(i + n + 1));
+  LOG(INFO) << "-> Response code:";
+  LOG(INFO) << hex_dump(resp_code).str();
+
+  check_resp_code(resp_code);
+}
+
+void UsbKey::check_resp_code(const ByteBuffer& resp_code) {
+  for (const RespCodeRow& row : resp_code_table) {
+    if (row.code != resp_code) continue;
+    if (row.message == "Success") {
+      LOG(INFO) << "Instruction Succesfully";
+      return;
+    }
+    if (row.message == "No such object") THROW_KEY_EXCEPTION(KeyNoObjectException("No such object"));
+    THROW_KEY_EXCEPTION(KeyException("resp_code exception: " + row.message));
+  }
+  if (!resp_code.empty() && resp_code[0] == 0x61)
+    THROW_KEY_EXCEPTION(KeyException("resp_code exception: More data available"));
+}
+
+void UsbKey::op_get_active(ByteBuffer& serial) {
+  LOG(INFO) << "In get active";
+  ProtocolBody body;
+  body.setup_get_active();
+  ByteBuffer data, resp_code;
+  combine_send(body, data, resp_code);
+  serial.clear();
+  if (data.size() >= user_record_header) {
+    if (data[0] == user_record_tag) {
+      serial.assign(data.begin() + user_record_header, data.end());
+    } else {
+      serial = data;
+    }
+  }
+  LOG(INFO) << "[Done] get active";
+}
+
+void UsbKey::op_get_user_info(std::vector<User>& users) {
+  ProtocolBody body;
+  body.setup_list_user_info();
+  ByteBuffer data, resp_code;
+  combine_send(body, data, resp_code);
+
+  std::size_t offset = 0;
+  while (offset < data.size()) {
+    if (data[offset] != user_record_tag) break;
+    // A record is read only when L is at least 1 and its header and serial lie inside the data.
+    if (offset + user_record_header > data.size() || data[offset + 1] < 1 ||
+        offset + 2 + data[offset + 1] > data.size()) {
+      LOG(WARNING) << "Malformed credential list at offset " << offset << ": " << hex_dump(data).str();
+      break;
+    }
+    const std::size_t length = data[offset + 1];
+    User user;
+    user.algorithm = data[offset + 2] >> 4;
+    user.type = data[offset + 2] & 0x0F;
+    user.serial_number.assign(data.begin() + static_cast<long>(offset + user_record_header),
+                              data.begin() + static_cast<long>(offset + 2 + length));
+    LOG(INFO) << "serial_number is: " << std::string(user.serial_number.begin(), user.serial_number.end());
+    LOG(INFO) << "Algorithm is: " << user.algorithm;
+    LOG(INFO) << "Type is: " << user.type;
+    users.push_back(std::move(user));
+    offset += length + 2;
+  }
+}
+
+void UsbKey::set_activate(const ByteBuffer& serial) {
+  LOG(INFO) << "set_activate";
+  ProtocolBodyOfSetActivate body;
+  body.setup(serial);
+  ByteBuffer data, resp_code;
+  combine_send(body, data, resp_code);
+}
+
+void UsbKey::op_personlization(std::uint8_t first, std::uint8_t second, std::uint8_t third, const ByteBuffer& s_value,
+                               const ByteBuffer& q_value) {
+  ProtocolBodyOfPersonlization body;
+  body.setup(first, second, third, s_value, q_value);
+  ByteBuffer data, resp_code;
+  combine_send(body, data, resp_code);
+}
+
+void UsbKey::cal_hcode(const ByteBuffer& serial, ByteBuffer& hcode, std::optional<std::uint64_t>) {
+  ProtocolBodyOfCalHcode body;
+  body.setup(serial);
+  ByteBuffer resp_code;
+  combine_send(body, hcode, resp_code);
+}
+
+std::uint32_t UsbKey::get_otp(const ByteBuffer& hcode, int& digits) {
+  LOG(INFO) << "In get otp";
+  if (hcode.size() < 3 || hcode[2] > max_digits) THROW_KEY_EXCEPTION(KeyException("otp's hcode is wrong"));
+  digits = hcode[2];
+  std::uint32_t modulus = 1;
+  for (int d = 0; d < digits; ++d) modulus *= 10;
+  std::uint32_t value = 0;
+  for (std::size_t k = 3; k < hcode.size(); ++k) value = (value << 8) + hcode[k];
+  return value % modulus;
+}
+
+std::uint32_t UsbKey::op_get_otp(const ByteBuffer& serial, int& digits) {
+  ByteBuffer hcode;
+  cal_hcode(serial, hcode);
+  return get_otp(hcode, digits);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "key/protocol_body.h"
+#include "key/toolkit.h"
+
+#include <hidapi.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One credential on the key.
+struct User {
+  ByteBuffer serial_number;  // text characters, as the key sends them
+  std::uint32_t algorithm = 0;  // 1 HOTP, 2 TOTP
+  std::uint32_t type = 0;       // hash: 1 SHA-1, 2 SHA-256
+};
+
+struct RespCodeRow {
+  ByteBuffer code;  // SW1 SW2
+  std::string message;
+};
+
+// The status words the key answers with, in lookup order; the first matching row decides.
+extern const std::vector<RespCodeRow> resp_code_table;
+
+// One attached one-time-password key, reached through one open hidapi handle that it owns.
+//
+// Not thread-safe: a request is a sequence of writes and reads on one handle, so only one
+// thread may use a key at a time, and the caller serialises (the model holds its key_mutex).
+// Every failure is thrown as a KeyException, KeyAccessException or KeyNoObjectException.
+class UsbKey {
+ public:
+  // Takes ownership of handle; the destructor or close() releases it.
+  explicit UsbKey(hid_device* handle);
+  virtual ~UsbKey();
+  UsbKey(const UsbKey&) = delete;
+  UsbKey& operator=(const UsbKey&) = delete;
+
+  // Sends length request bytes (report id first) and replaces response with the key's answer.
+  virtual void send_command(const std::uint8_t* request, std::uint32_t length, ByteBuffer& response) = 0;
+  // Replaces serial with the serial number of the active credential.
+  virtual void op_get_active(ByteBuffer& serial);
+  // Appends one User per credential on the key, in the key's order.
+  virtual void op_get_user_info(std::vector<User>& users);
+  virtual void op_personlization(std::uint8_t first, std::uint8_t second, std::uint8_t third, const ByteBuffer& s_value,
+                                 const ByteBuffer& q_value);
+  // The code of credential serial for the current 30-second step; digits receives its length.
+  virtual std::uint32_t op_get_otp(const ByteBuffer& serial, int& digits);
+  // Runs one request: data receives the response data and resp_code the status word. Returns
+  // only when the status word is accepted; data and resp_code are replaced, never appended to.
+  virtual void combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp_code);
+  // Points header at a filled 8-byte transport header, or sets it to null for none.
+  virtual void setup_header(std::uint8_t*& header);
+  virtual void check_resp_code(const ByteBuffer& resp_code);
+  // Replaces hcode with the key's answer to compute-code for serial at time (now when absent).
+  virtual void cal_hcode(const ByteBuffer& serial, ByteBuffer& hcode, std::optional<std::uint64_t> time = std::nullopt);
+  virtual void set_activate(const ByteBuffer& serial);
+  // Reduces the key's compute-code answer to the code; digits receives the digit count.
+  virtual std::uint32_t get_otp(const ByteBuffer& hcode, int& digits);
+  // Closes the handle once; later calls do nothing.
+  virtual void close();
+  // True when a write to the key succeeds. Never throws.
+  virtual bool is_alive() = 0;
+  virtual void switch_press_mode(bool on);
+
+ protected:
+  hid_device* handle;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "key/hid.h"
+#include "key/key_exception.h"
+
+#include "tests/support/sim_server.h"
+#include "tests/support/temp_log.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The key layer against a simulated key, through libhidapi-keysim and a real server.
+class KeyOnSim : public ::testing::Test {
+ protected:
+  explicit KeyOnSim(const std::string& config = SimServer::sample_config) : sim(config) { log.setup_quiet(); }
+
+  std::shared_ptr<U2FUsbKey> first_key() {
+    std::vector<std::shared_ptr<OTPUsbKey>> otp;
+    std::vector<std::shared_ptr<U2FUsbKey>> keys;
+    HID().find_device(orvalin_vendor_id, otp, keys);
+    EXPECT_FALSE(keys.empty());
+    return keys.empty() ? nullptr : keys.front();
+  }
+
+  // Runs call and returns what it threw: the message, prefixed with the class's name.
+  static std::string outcome(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const KeyNoObjectException& e) {
+      return std::string("KeyNoObjectException: ") + e.what();
+    } catch (const KeyAccessException& e) {
+      return std::string("KeyAccessException: ") + e.what();
+    } catch (const KeyException& e) {
+      return std::string("KeyException: ") + e.what();
+    }
+    return "ok";
+  }
+
+  static ByteBuffer text(const std::string& s) { return ByteBuffer(s.begin(), s.end()); }
+
+  TempLog log;
+  SimServer sim;
+};

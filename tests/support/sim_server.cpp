@@ -1,0 +1,55 @@
+#include "tests/support/sim_server.h"
+
+#include "sim/config.h"
+#include "sim/wire.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+const char* const SimServer::sample_config = R"({"keys": [{"id": "key0", "product_id": 2136, "interfaces": 1,
+  "plugged": true, "press_mode_supported": true, "press_mode": false, "active": "OT000001",
+  "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6,
+                   "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"}]}]})";
+
+SimServer::SimServer(const std::string& config_json) {
+  std::vector<keysim::KeyConfig> keys;
+  std::string error;
+  EXPECT_TRUE(keysim::parse_config(config_json, keys, error)) << error;
+  const std::string path = dir_.filePath("keysim.sock").toStdString();
+  ::setenv("KEYSIM_SOCKET", path.c_str(), 1);
+  server_ = std::make_unique<keysim::Server>(std::move(keys), path);
+  server_->set_tap([this](const std::string& key, bool from_host, const keysim::Bytes& report) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    records_.push_back({key, from_host, report});
+  });
+  EXPECT_TRUE(server_->listen(error)) << error;
+  thread_ = std::thread([this] { server_->run(); });
+}
+
+SimServer::~SimServer() {
+  server_->stop();
+  thread_.join();
+}
+
+std::string SimServer::command(const std::string& line) {
+  const int fd = keysim::wire::connect_to(keysim::wire::socket_path());
+  std::string reply;
+  EXPECT_TRUE(fd >= 0 && keysim::wire::request(fd, line, reply)) << line;
+  if (fd >= 0) ::close(fd);
+  return reply;
+}
+
+std::vector<keysim::Bytes> SimServer::reports(const std::string& key_id, bool from_host) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<keysim::Bytes> out;
+  for (const Record& r : records_)
+    if (r.key == key_id && r.from_host == from_host) out.push_back(r.report);
+  return out;
+}
+
+void SimServer::clear_reports() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_.clear();
+}
