@@ -5,6 +5,7 @@
 #include <hidapi.h>
 
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -56,6 +57,41 @@ TEST_F(U2FKey, EveryRequestIsInitSelectThenTheCommandOnTheNewChannel) {
                            "90 00 ", "Instruction Succesfully", "[Done] get active"}) {
     EXPECT_NE(text_log.find(std::string(" INFO [default] ") + line + "\n"), std::string::npos) << line;
   }
+}
+
+TEST_F(U2FKey, EachOperationSendsItsBodyInOneFrame) {
+  auto key = first_key();
+  ASSERT_TRUE(key);
+  ByteBuffer serial;
+  std::vector<User> users;
+  int digits = 0;
+  const std::vector<std::pair<std::function<void()>, Bytes>> cases = {
+      {[&] { key->op_get_user_info(users); }, {0x00, 0x17, 0x00, 0x00, 0x00}},
+      {[&] { key->set_activate(text("OT000001")); },
+       {0x00, 0xE5, 0x00, 0x00, 0x0A, 0x51, 0x08, 'O', 'T', '0', '0', '0', '0', '0', '1'}},
+      {[&] { key->op_personlization(2, 1, 6, text("k"), text("S2")); },
+       {0x00, 0x09, 0x00, 0x00, 0x0A, 0x53, 0x03, 0x02, 0x01, 0x06, 'k', 0x51, 0x02, 'S', '2'}},
+      {[&] { key->op_get_otp(text("S2"), digits); }, {}},
+  };
+  for (const auto& [call, body] : cases) {
+    sim.clear_reports();
+    call();
+    const auto out = sim.reports("key0", true);
+    const auto in = sim.reports("key0", false);
+    ASSERT_EQ(out.size(), 3u);
+    const Bytes cid(in[0].begin() + 15, in[0].begin() + 19);
+    EXPECT_EQ(Bytes(out[1].begin(), out[1].begin() + 4), cid);
+    EXPECT_EQ(Bytes(out[2].begin(), out[2].begin() + 4), cid);
+    EXPECT_EQ(out[2][4], 0x83);
+    if (body.empty()) {
+      EXPECT_EQ(Bytes(out[2].begin() + 5, out[2].begin() + 13), (Bytes{0x00, 0x13, 0x00, 0xA2, 0x01, 0x00, 0x0E, 0x54}));
+      continue;
+    }
+    Bytes frame = {0x00, static_cast<std::uint8_t>(body.size())};
+    frame.insert(frame.end(), body.begin(), body.end());
+    EXPECT_EQ(Bytes(out[2].begin() + 5, out[2].begin() + 5 + static_cast<long>(frame.size())), frame);
+  }
+  EXPECT_EQ(digits, 6);
 }
 
 TEST_F(U2FKey, OperationsChangeTheKey) {
