@@ -1,0 +1,255 @@
+#include "gui/gui.h"
+
+#include "key/key_exception.h"
+
+#include <easylogging++.h>
+
+#include <chrono>
+#include <system_error>
+
+namespace {
+
+const QString press_key_text = "Press the key to get the OTP!";
+
+std::int64_t calendar_seconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+QString text_of(const ByteBuffer& bytes) {
+  return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+}
+
+}  // namespace
+
+OtpStatus::OtpStatus(const std::shared_ptr<UsbKey>& key, QObject* parent)
+    : QObject(parent), key(key), now_seconds(calendar_seconds) {}
+
+OtpStatus::~OtpStatus() {
+  if (worker && worker->joinable()) worker->join();
+  std::lock_guard<std::mutex> lock(key_mutex);
+  key->close();
+}
+
+QString OtpStatus::get_serial_num() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return serial_num;
+}
+
+void OtpStatus::set_serial_num(const QString& value) {
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    if (serial_num == value) return;
+    serial_num = value;
+  }
+  emit serial_num_changed();
+}
+
+int OtpStatus::get_otp() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return otp;
+}
+
+void OtpStatus::set_otp(int value) {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  otp = value;
+}
+
+QString OtpStatus::get_err_msg() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return err_msg;
+}
+
+int OtpStatus::get_digits() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return digits;
+}
+
+void OtpStatus::set_digits(int value) {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  digits = value;
+}
+
+QString OtpStatus::get_token_info() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return token_info;
+}
+
+void OtpStatus::set_token_info(const QString& value) {
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    token_info = value;
+  }
+  emit token_info_changed();
+}
+
+int OtpStatus::get_last_counter() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return last_counter;
+}
+
+bool OtpStatus::is_key_alive() {
+  std::lock_guard<std::mutex> lock(key_mutex);
+  return key->is_alive();
+}
+
+bool OtpStatus::set_press_mode(bool on) {
+  std::lock_guard<std::mutex> lock(key_mutex);
+  try {
+    key->switch_press_mode(on);
+    return true;
+  } catch (const std::runtime_error&) {
+    LOG(ERROR) << "Failed to set press mode.";
+    return false;
+  }
+}
+
+bool OtpStatus::store_serial_text() {
+  const QString text = text_of(serial_bytes);
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  if (text == serial_num) return false;
+  serial_num = text;
+  return true;
+}
+
+bool OtpStatus::query_token_info() {
+  std::lock_guard<std::mutex> lock(key_mutex);
+  try {
+    if (get_serial_num().isEmpty()) {
+      key->op_get_active(serial_bytes);
+      if (store_serial_text()) emit serial_num_changed();
+    }
+    users.clear();
+    key->op_get_user_info(users);
+  } catch (const std::runtime_error&) {
+    LOG(ERROR) << "Query token info error";
+  }
+
+  const User* user = nullptr;
+  for (const User& u : users) {
+    if (u.serial_number == serial_bytes) {
+      user = &u;
+      break;
+    }
+  }
+  if (!user) {
+    LOG(ERROR) << "Failed to find the user";
+    return false;
+  }
+  const QString algorithm = user->algorithm == 1 ? "HOTP" : user->algorithm == 2 ? "TOTP" : "";
+  const QString hash = user->type == 1 ? "SHA-1" : user->type == 2 ? "SHA-256" : "";
+  if (user->algorithm == 1) LOG(ERROR) << "HOTP is not supported.";
+  const QString text =
+      "Serial Number: " + get_serial_num() + "\n" + "Algorithm: " + algorithm + "\n" + "Hash: " + hash + "\n";
+  set_token_info(text);
+  return true;
+}
+
+bool OtpStatus::start_worker(std::function<void()> body) {
+  // A worker that has not finished, even one not yet holding key_mutex, makes the tick skip:
+  // joining it would hold the window for a whole key operation.
+  if (worker && !worker_done) return false;
+  if (worker && worker->joinable()) worker->join();
+  worker_done = false;
+  try {
+    worker = std::make_shared<std::thread>([this, body = std::move(body)] {
+      try {
+        body();
+      } catch (const std::exception& e) {
+        LOG(ERROR) << "Worker thread error: " << e.what();
+      } catch (...) {
+        LOG(ERROR) << "Worker thread error";
+      }
+      worker_done = true;
+    });
+  } catch (const std::system_error& e) {
+    worker_done = true;
+    LOG(ERROR) << "Cannot start a worker thread: " << e.what();
+    return false;
+  }
+  return true;
+}
+
+int OtpStatus::response_time_changed() {
+  const std::int64_t now = now_seconds();
+  const std::int64_t index = now / step;
+  const int step_start = static_cast<int>(static_cast<std::uint32_t>(now - now % step));
+  if (index == get_last_counter()) return step_start;
+
+  std::unique_lock<std::mutex> lock(key_mutex, std::try_to_lock);
+  if (!lock.owns_lock()) return step_start;
+  const bool need_serial = serial_bytes.empty();
+  lock.unlock();
+
+  if (need_serial) {
+    start_worker([this] { update_serial_num(); });
+  } else {
+    start_worker([this, index] { update_otp(static_cast<std::uint64_t>(index)); });
+  }
+  return step_start;
+}
+
+bool OtpStatus::async_query_token_info() {
+  std::unique_lock<std::mutex> lock(key_mutex, std::try_to_lock);
+  if (!lock.owns_lock()) return true;
+  lock.unlock();
+  start_worker([this] { query_token_info(); });
+  return true;
+}
+
+void OtpStatus::show_failure(const QString& message) {
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    otp = 0;
+    err_msg = message;
+  }
+  emit otp_changed();
+}
+
+void OtpStatus::update_otp(const std::uint64_t index) {
+  LOG(INFO) << "update otp";
+  std::lock_guard<std::mutex> lock(key_mutex);
+  LOG(INFO) << "New thread started.";
+  try {
+    int d = 0;
+    const std::uint32_t code = key->op_get_otp(serial_bytes, d);
+    LOG(INFO) << "value is " << code;
+    {
+      std::lock_guard<std::mutex> fields(fields_mutex);
+      digits = d;
+      otp = static_cast<int>(code);
+      last_counter = static_cast<int>(index);
+    }
+    emit otp_changed();
+  } catch (const KeyNoObjectException&) {
+    show_failure(press_key_text);
+  } catch (const KeyAccessException&) {
+    LOG(ERROR) << "Update otp key access error";
+    show_failure("Failed to access the key.\nRe-plug in the key and\nclick the Rescan button!");
+  } catch (const std::runtime_error&) {
+    LOG(ERROR) << "Update otp runtime error";
+    // The code on screen belongs to a step that has ended: clear it, keep the error text.
+    {
+      std::lock_guard<std::mutex> fields(fields_mutex);
+      otp = 0;
+    }
+    emit otp_changed();
+  }
+}
+
+void OtpStatus::update_serial_num() {
+  LOG(INFO) << "update serial num";
+  std::lock_guard<std::mutex> lock(key_mutex);
+  LOG(INFO) << "New thread started.";
+  try {
+    key->op_get_active(serial_bytes);
+    LOG(INFO) << "get serial num=" << hex_dump(serial_bytes).str();
+    if (store_serial_text()) emit serial_num_changed();
+  } catch (const KeyNoObjectException&) {
+    show_failure(press_key_text);
+  } catch (const KeyAccessException&) {
+    LOG(ERROR) << "Get serial number error";
+    show_failure("Failed to access the key.\nRe-plug in the key!");
+  } catch (const std::runtime_error&) {
+    LOG(ERROR) << "Update otp runtime error";
+  }
+}

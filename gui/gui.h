@@ -1,0 +1,98 @@
+#pragma once
+
+#include "key/usbkey.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The model of the key in use, published to the views as "otp_status": the current code, the
+// error text that replaces it, the serial number and the token information.
+//
+// Threads: the object lives on the GUI thread, which reads its properties, calls its methods
+// and alone starts and joins its one worker thread. key_mutex serialises every use of the key;
+// the GUI thread only tries it, except in query_token_info, set_press_mode and is_key_alive.
+// The shown fields have a lock of their own (fields_mutex), held only to copy or assign them,
+// so a property read never waits on the key.
+class OtpStatus : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(QString serial_num READ get_serial_num WRITE set_serial_num NOTIFY serial_num_changed)
+  Q_PROPERTY(int otp READ get_otp WRITE set_otp NOTIFY otp_changed)
+  Q_PROPERTY(int step READ get_step)
+  Q_PROPERTY(QString err_msg READ get_err_msg NOTIFY err_msg_changed)
+  Q_PROPERTY(int digits READ get_digits WRITE set_digits NOTIFY digits_changed)
+  Q_PROPERTY(QString token_info READ get_token_info WRITE set_token_info NOTIFY token_info_changed)
+
+ public:
+  // Seconds since the Unix epoch; tests inject their own to cross step boundaries.
+  using Clock = std::function<std::int64_t()>;
+
+  explicit OtpStatus(const std::shared_ptr<UsbKey>& key, QObject* parent = nullptr);
+  // Joins a running worker, then closes the key under key_mutex.
+  ~OtpStatus() override;
+
+  // One refresh tick: starts a worker when the code of the current step is missing and the
+  // key is free. Never waits on the key. Returns the start of the current step (low 32 bits).
+  Q_INVOKABLE int response_time_changed();
+  Q_INVOKABLE bool set_press_mode(bool on);
+  Q_INVOKABLE bool query_token_info();
+  // Runs query_token_info on a worker unless the key is busy. Always true.
+  Q_INVOKABLE bool async_query_token_info();
+
+  // True while the key still accepts a write. Waits for a worker's key operation.
+  bool is_key_alive();
+
+  QString get_serial_num() const;
+  void set_serial_num(const QString& value);
+  int get_otp() const;
+  void set_otp(int value);
+  int get_step() const { return step; }
+  QString get_err_msg() const;
+  int get_digits() const;
+  void set_digits(int value);
+  QString get_token_info() const;
+  void set_token_info(const QString& value);
+
+  void set_clock(Clock clock) { now_seconds = std::move(clock); }
+  int get_last_counter() const;
+
+ signals:
+  void token_info_changed();
+  void serial_num_changed();
+  void otp_changed();
+  void err_msg_changed();
+  void digits_changed();
+
+ private:
+  void update_otp(const std::uint64_t index);
+  void update_serial_num();
+  // Starts body on a new worker, unless the last one is still running. GUI thread only.
+  bool start_worker(std::function<void()> body);
+  void show_failure(const QString& message);
+  // Stores the text of serial_bytes; true when serial_num changed.
+  bool store_serial_text();
+
+  QString token_info;
+  QString serial_num = "";
+  const int step = 30;
+  int otp = 0;
+  int last_counter = -1;  // no step index is negative
+  int digits = 0;
+  QString err_msg;
+  std::vector<User> users;
+  std::shared_ptr<UsbKey> key;
+  std::mutex key_mutex;
+  std::shared_ptr<std::thread> worker;
+  ByteBuffer serial_bytes;
+
+  mutable std::mutex fields_mutex;
+  std::atomic<bool> worker_done{true};
+  Clock now_seconds;
+};

@@ -1,0 +1,46 @@
+#include "gui/main_frame.h"
+
+#include "gui/gui.h"
+#include "gui/windows/device_event.h"
+#include "key/hid.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QWindow>
+
+MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent)
+    : QObject(parent), context(context), app(app) {
+  device_event = std::make_shared<DeviceEvent>(this);
+  app->installNativeEventFilter(device_event.get());
+  context->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
+  const auto windows = QGuiApplication::allWindows();
+  device_event->register_event(windows.isEmpty() ? nullptr : windows.first());
+}
+
+MainFrame::~MainFrame() {
+  if (otp_status) context->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
+}
+
+void MainFrame::rescan_key() {
+  if (otp_status && otp_status->is_key_alive()) return;
+
+  if (otp_status) {
+    context->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
+    otp_status.reset();
+  }
+
+  std::vector<std::shared_ptr<OTPUsbKey>> otp_keys;
+  std::vector<std::shared_ptr<U2FUsbKey>> u2f_keys;
+  HID().find_device(orvalin_vendor_id, otp_keys, u2f_keys);
+  std::shared_ptr<UsbKey> key;
+  if (!u2f_keys.empty()) key = u2f_keys.front();
+  otp_keys.clear();
+  u2f_keys.clear();
+
+  if (key) otp_status = std::make_shared<OtpStatus>(key);
+  context->setContextProperty("otp_status", otp_status.get());
+  emit show_otp_status();
+}
+
+void MainFrame::copy_to_clipboard(QString str) { QGuiApplication::clipboard()->setText(str, QClipboard::Clipboard); }

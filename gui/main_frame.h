@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class DeviceEvent;
+class OtpStatus;
+class QGuiApplication;
+class QQmlContext;
+
+// Published to the views as "main_frame": decides which key the program works with, publishes
+// its model as "otp_status" (null while there is none), and announces device changes.
+// Everything runs on the GUI thread.
+class MainFrame : public QObject {
+  Q_OBJECT
+
+ public:
+  MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
+  // Publishes a null "otp_status" before the model goes, so the views never read a dead one.
+  ~MainFrame() override;
+
+  // Keeps a model whose key still answers; otherwise drops it, runs discovery, wraps the first
+  // key found in a new model, publishes it (or null) and emits show_otp_status.
+  Q_INVOKABLE void rescan_key();
+  Q_INVOKABLE void copy_to_clipboard(QString str);
+
+ signals:
+  void show_otp_status();
+  void hid_change_event();
+
+ private:
+  std::shared_ptr<OtpStatus> otp_status;
+  QQmlContext* context;
+  QGuiApplication* app;
+  std::shared_ptr<DeviceEvent> device_event;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "gui/gui.h"
+#include "key/hid.h"
+#include "key/key_exception.h"
+
+#include "tests/support/signal_counter.h"
+#include "tests/support/sim_server.h"
+#include "tests/support/temp_log.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+inline std::int64_t calendar_now() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+inline std::size_t occurrences(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A model in a real Qt event loop, on a key of a keysim server running on its own thread.
+class ModelOnSim : public ::testing::Test {
+ protected:
+  explicit ModelOnSim(const std::string& config = SimServer::sample_config) : sim(config) { log.setup_quiet(); }
+
+  std::shared_ptr<UsbKey> find_key() {
+    std::vector<std::shared_ptr<OTPUsbKey>> otp;
+    std::vector<std::shared_ptr<U2FUsbKey>> keys;
+    HID().find_device(orvalin_vendor_id, otp, keys);
+    EXPECT_FALSE(keys.empty());
+    return keys.empty() ? nullptr : keys.front();
+  }
+
+  std::unique_ptr<OtpStatus> make_model() {
+    auto model = std::make_unique<OtpStatus>(find_key());
+    model->set_clock([this] { return now; });
+    return model;
+  }
+
+  void arm(const std::string& fault) { ASSERT_EQ(sim.command("FAULT key0 " + fault).rfind("OK", 0), 0u) << fault; }
+
+  // Ticks until the serial number is read, as the page's first tick does.
+  void read_serial(OtpStatus& model) {
+    SignalCounter serial(&model, &OtpStatus::serial_num_changed);
+    model.response_time_changed();
+    ASSERT_TRUE(serial.wait_for(1));
+  }
+
+  TempLog log;
+  SimServer sim;
+  std::int64_t now = calendar_now();
+};

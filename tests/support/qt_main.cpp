@@ -1,0 +1,14 @@
+// GoogleTest main for tests that need a Qt event loop: a QGuiApplication on the offscreen
+// platform, and quiet logging.
+#include "tests/support/temp_log.h"
+
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  ::testing::InitGoogleTest(&argc, argv);
+  QGuiApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
