@@ -56,7 +56,7 @@ TEST_F(Model, FirstTickReadsTheSerialNumberAndTheNextComputesTheCode) {
 
   const std::int64_t before = calendar_now();
   EXPECT_EQ(model->response_time_changed(), static_cast<int>(now - now % 30));
-  ASSERT_TRUE(otp.wait_for(1));
+  ASSERT_TRUE(tick_until(*model, otp, 1));
   const std::int64_t after = calendar_now();
   EXPECT_EQ(model->get_digits(), 6);
   EXPECT_EQ(model->get_last_counter(), now / 30);
@@ -74,13 +74,11 @@ TEST_F(Model, TicksWithinAShownStepStartNothing) {
   auto model = make_model();
   read_serial(*model);
   SignalCounter otp(model.get(), &OtpStatus::otp_changed);
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(1));
+  ASSERT_TRUE(tick_until(*model, otp, 1));
   for (int i = 0; i < 20; ++i) model->response_time_changed();
   // The next step starts one more attempt.
   now += 30;
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(2));
+  ASSERT_TRUE(tick_until(*model, otp, 2));
   EXPECT_EQ(model->get_last_counter(), now / 30);
   model.reset();  // joins the worker: every line it would write is written
   EXPECT_EQ(occurrences(log.read_log(), "INFO [default] update otp\n"), 2u);
@@ -89,35 +87,33 @@ TEST_F(Model, TicksWithinAShownStepStartNothing) {
 
 TEST_F(Model, ATickWhileAWorkerIsBusyStartsNothingAndReturnsAtOnce) {
   auto model = make_model();
-  read_serial(*model);
-  arm("latency 150");  // each of the six reports of a code: most of a second in the key
-  SignalCounter otp(model.get(), &OtpStatus::otp_changed);
-  model->response_time_changed();
+  arm("latency 150");  // each of the four reports of a serial read: most of a second in the key
+  SignalCounter serial(model.get(), &OtpStatus::serial_num_changed);
+  model->response_time_changed();  // a new model's first tick always starts a worker
   for (int i = 0; i < 5; ++i) {
     now += 30;  // a new step each time, so only a busy key can stop the tick
     model->response_time_changed();
-    EXPECT_EQ(otp.count, 0) << "the tick returned before the worker finished";
+    EXPECT_EQ(serial.count, 0) << "the tick returned before the worker finished";
   }
-  ASSERT_TRUE(otp.wait_for(1, 10000));
+  ASSERT_TRUE(serial.wait_for(1, 10000));
   arm("latency 0");
   model.reset();
-  EXPECT_EQ(occurrences(log.read_log(), "INFO [default] update otp\n"), 1u);
+  EXPECT_EQ(occurrences(log.read_log(), "INFO [default] update serial num\n"), 1u);
+  EXPECT_EQ(occurrences(log.read_log(), "INFO [default] update otp\n"), 0u);
 }
 
 TEST_F(Model, PressModeAsksForAPress) {
   auto model = make_model();
   ASSERT_TRUE(model->set_press_mode(true));
   SignalCounter otp(model.get(), &OtpStatus::otp_changed);
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(1));
+  ASSERT_TRUE(tick_until(*model, otp, 1));
   EXPECT_EQ(model->get_err_msg(), "Press the key to get the OTP!");
   EXPECT_EQ(model->get_otp(), 0);
   EXPECT_EQ(model->get_serial_num(), "");
 
   ASSERT_EQ(sim.command("PRESS key0"), "OK key0 pressed");
   read_serial(*model);
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(2));
+  ASSERT_TRUE(tick_until(*model, otp, 2));
   EXPECT_NE(model->get_otp(), 0);
   EXPECT_EQ(model->get_last_counter(), now / 30);
   ASSERT_TRUE(model->set_press_mode(false));
@@ -127,8 +123,7 @@ TEST_F(Model, UnpluggedKeyShowsTheAccessError) {
   auto model = make_model();
   ASSERT_EQ(sim.command("UNPLUG key0"), "OK key0 unplugged");
   SignalCounter otp(model.get(), &OtpStatus::otp_changed);
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(1));
+  ASSERT_TRUE(tick_until(*model, otp, 1));
   EXPECT_EQ(model->get_err_msg(), "Failed to access the key.\nRe-plug in the key!");
   EXPECT_NE(log.read_log().find(" ERROR [default] Get serial number error\n"), std::string::npos);
   EXPECT_FALSE(model->is_key_alive());
@@ -139,8 +134,7 @@ TEST_F(Model, KeyLostBetweenCodesAsksForARescan) {
   read_serial(*model);
   SignalCounter otp(model.get(), &OtpStatus::otp_changed);
   arm("remove");
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(1));
+  ASSERT_TRUE(tick_until(*model, otp, 1));
   EXPECT_EQ(model->get_err_msg(), "Failed to access the key.\nRe-plug in the key and\nclick the Rescan button!");
   EXPECT_EQ(model->get_otp(), 0);
   EXPECT_NE(log.read_log().find(" ERROR [default] Update otp key access error\n"), std::string::npos);
@@ -150,22 +144,19 @@ TEST_F(Model, OtherKeyFailuresClearTheExpiredCodeAndRetry) {
   auto model = make_model();
   read_serial(*model);
   SignalCounter otp(model.get(), &OtpStatus::otp_changed);
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(1));
+  ASSERT_TRUE(tick_until(*model, otp, 1));
   const int shown_step = model->get_last_counter();
   ASSERT_NE(model->get_otp(), 0);
 
   now += 30;
   arm("status 6A80");
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(2));
+  ASSERT_TRUE(tick_until(*model, otp, 2));
   EXPECT_EQ(model->get_otp(), 0) << "the old step's code is gone";
   EXPECT_EQ(model->get_err_msg(), "");
   EXPECT_EQ(model->get_last_counter(), shown_step);
   EXPECT_NE(log.read_log().find(" ERROR [default] Update otp runtime error\n"), std::string::npos);
 
-  model->response_time_changed();
-  ASSERT_TRUE(otp.wait_for(3));
+  ASSERT_TRUE(tick_until(*model, otp, 3));
   EXPECT_EQ(model->get_last_counter(), now / 30);
 }
 
@@ -187,13 +178,12 @@ TEST_F(Model, TokenInformationOfTheActiveCredential) {
 
 TEST_F(Model, AsyncQueryWaitsForAFreeKey) {
   auto model = make_model();
-  read_serial(*model);
   arm("latency 100");
   SignalCounter info(model.get(), &OtpStatus::token_info_changed);
-  SignalCounter otp(model.get(), &OtpStatus::otp_changed);
+  SignalCounter serial(model.get(), &OtpStatus::serial_num_changed);
   model->response_time_changed();
   EXPECT_TRUE(model->async_query_token_info());
-  ASSERT_TRUE(otp.wait_for(1, 10000));
+  ASSERT_TRUE(serial.wait_for(1, 10000));
   EXPECT_EQ(info.count, 0) << "the busy key started nothing";
   // As the dialog does: ask again every 300 ms until the worker before has finished.
   for (int attempt = 0; attempt < 30 && info.count == 0; ++attempt) {
