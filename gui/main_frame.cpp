@@ -9,6 +9,8 @@
 #include <QQmlContext>
 #include <QWindow>
 
+#include <easylogging++.h>
+
 MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent)
     : QObject(parent), context(context), app(app) {
   device_event = std::make_shared<DeviceEvent>(this);
@@ -30,9 +32,11 @@ void MainFrame::rescan_key() {
     otp_status.reset();
   }
 
+  LOG(INFO) << "Scanning for keys";
   std::vector<std::shared_ptr<OTPUsbKey>> otp_keys;
   std::vector<std::shared_ptr<U2FUsbKey>> u2f_keys;
   HID().find_device(orvalin_vendor_id, otp_keys, u2f_keys);
+  LOG(INFO) << (u2f_keys.empty() ? "No key found" : "Using the first key found");
   std::shared_ptr<UsbKey> key;
   if (!u2f_keys.empty()) key = u2f_keys.front();
   otp_keys.clear();

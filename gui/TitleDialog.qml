@@ -1,0 +1,44 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Layouts 1.12
+
+Dialog {
+    id: dialog
+    property alias titleText: title_label.text
+
+    modal: true
+    parent: Overlay.overlay
+    x: (parent.width - width) / 2
+    y: (parent.height - height) / 2
+    closePolicy: Popup.CloseOnEscape
+
+    header: ToolBar {
+        height: 35
+        leftPadding: 10
+        background: Rectangle {
+            color: "white"
+            border.color: "black"
+            border.width: 1
+        }
+        RowLayout {
+            anchors.fill: parent
+            Label {
+                id: title_label
+                font.pixelSize: 16
+                verticalAlignment: Text.AlignVCenter
+                Layout.fillHeight: true
+                Layout.fillWidth: true
+            }
+            ToolButton {
+                objectName: "close_button"
+                text: "x"
+                font.pixelSize: 16
+                implicitWidth: 35
+                flat: !hovered
+                Layout.fillHeight: true
+                Layout.alignment: Qt.AlignRight
+                onClicked: dialog.close()
+            }
+        }
+    }
+}

@@ -1,0 +1,281 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Layouts 1.12
+import QtQuick.Window 2.12
+
+ApplicationWindow {
+    id: window
+    visible: true
+    minimumWidth: 320
+    minimumHeight: 325
+    maximumWidth: 420
+    maximumHeight: 425
+    title: "Umbrata"
+    color: "white"
+    font.family: "Verdana"
+
+    // The maker's addresses, here and nowhere else.
+    readonly property string online_help_url: "https://umbrata.example.com/help"
+    readonly property string maker_site_url: "https://www.orvalin.example.com/"
+
+    function get_item_width(item, min_padding) {
+        if (!item)
+            return 0
+        return item.contentItem.implicitWidth + 2 * Math.max(item.padding, min_padding)
+    }
+
+    // The page on show may be the init page, which has no timer.
+    function call_page(name) {
+        var page = stackView.currentItem
+        if (page && typeof page[name] === "function")
+            page[name]()
+    }
+
+    menuBar: MenuBar {
+        id: menuBar
+        property int sub_menu_pixel_size: 16
+        font.family: "Verdana"
+        background: Rectangle {
+            color: "#f3f3f3"
+        }
+        delegate: MenuBarItem {
+            id: menuBarItem
+            contentItem: Text {
+                text: menuBarItem.text
+                font.family: "Verdana"
+                font.pixelSize: 16
+                opacity: menuBarItem.enabled ? 1.0 : 0.3
+                color: menuBarItem.highlighted ? "white" : "black"
+                horizontalAlignment: Text.AlignLeft
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+            }
+            background: Rectangle {
+                opacity: menuBarItem.enabled ? 1.0 : 0.3
+                color: menuBarItem.highlighted ? "gray" : "transparent"
+            }
+        }
+
+        Menu {
+            id: menu_file
+            title: qsTr("File")
+            font.family: "Verdana"
+            font.pixelSize: menuBar.sub_menu_pixel_size
+            width: get_item_width(menu_file.itemAt(0), 20)
+            MenuItem {
+                text: qsTr("Exit")
+                onTriggered: window.close()
+            }
+        }
+        Menu {
+            id: menu_settings
+            objectName: "menu_settings"
+            title: qsTr("Settings")
+            enabled: otp_status !== null
+            font.pixelSize: menuBar.sub_menu_pixel_size
+            width: get_item_width(menu_settings.itemAt(0), 20)
+            MenuItem {
+                text: "Token Info..."
+                onTriggered: dialog_token_info.open()
+            }
+        }
+        Menu {
+            id: menu_help
+            title: qsTr("Help")
+            font.pixelSize: menuBar.sub_menu_pixel_size
+            width: get_item_width(menu_help.itemAt(0), 20)
+            MenuItem {
+                text: "Online Help"
+                onTriggered: Qt.openUrlExternally(window.online_help_url)
+            }
+            MenuItem {
+                text: "About"
+                onTriggered: dialog_about.open()
+            }
+        }
+    }
+
+    StackView {
+        id: stackView
+        objectName: "stackView"
+        font.family: "Verdana"
+        width: parent.width
+        height: 230
+        anchors.top: parent.top
+        anchors.topMargin: 20
+        initialItem: "init_page.qml"
+    }
+
+    Image {
+        source: "pic/orvalin_logo.png"
+        width: parent.width
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 16
+        fillMode: Image.PreserveAspectFit
+    }
+
+    Connections {
+        target: main_frame
+        function onShow_otp_status() {
+            stackView.clear()
+            stackView.push(otp_status !== null ? "otp_status_view.qml" : "init_page.qml")
+        }
+        function onHid_change_event() {
+            main_frame.rescan_key()
+        }
+    }
+
+    TitleDialog {
+        id: msg_press_mode_error
+        titleText: "Press Mode Settings"
+        Label {
+            text: "This key doesn't support it."
+            font.pixelSize: 16
+        }
+    }
+
+    TitleDialog {
+        id: msg_press_mode_ok
+        property alias text: press_mode_ok_label.text
+        titleText: "Press Mode Settings"
+        Label {
+            id: press_mode_ok_label
+            font.pixelSize: 16
+        }
+    }
+
+    TitleDialog {
+        id: dialog_about
+        objectName: "dialog_about"
+        titleText: "About"
+        Column {
+            topPadding: 10
+            bottomPadding: 20
+            leftPadding: 10
+            rightPadding: 10
+            spacing: 10
+            Image {
+                source: "pic/brenvale-logo-48-48.png"
+                width: 48
+                height: 48
+                fillMode: Image.PreserveAspectFit
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+            Text {
+                text: "Umbrata v1.2"
+                font.pixelSize: 13
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+            Text {
+                text: "Copyright © Orvalin Direzoda"
+                font.pixelSize: 14
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+        }
+    }
+
+    TitleDialog {
+        id: online_help_dialog
+        titleText: "Online Help"
+        Text {
+            textFormat: Text.RichText
+            text: "<a href=\"" + window.maker_site_url + "\">" + window.maker_site_url + "</a>"
+            font.pixelSize: 16
+            horizontalAlignment: Text.AlignHCenter
+            onLinkActivated: Qt.openUrlExternally(link)
+        }
+    }
+
+    TitleDialog {
+        id: dialog_token_info
+        objectName: "dialog_token_info"
+        titleText: "Token Info"
+        readonly property bool has_model: otp_status !== null
+        readonly property bool has_info: has_model && otp_status.token_info !== ""
+        property alias polling: token_info_timer.running
+
+        Text {
+            objectName: "token_info_text"
+            text: dialog_token_info.has_info ? otp_status.token_info
+                                             : "If you are in Press Mode, \nthe key requires press to get token info"
+            color: dialog_token_info.has_info ? "black" : "red"
+            font.pixelSize: 15
+            horizontalAlignment: Text.AlignLeft
+        }
+
+        Timer {
+            id: token_info_timer
+            interval: 300
+            repeat: true
+            running: false
+            onTriggered: {
+                if (otp_status !== null)
+                    otp_status.async_query_token_info()
+            }
+        }
+
+        onHas_infoChanged: {
+            if (has_info)
+                token_info_timer.stop()
+        }
+        // The key is gone: nothing left to ask.
+        onHas_modelChanged: {
+            if (!has_model) {
+                token_info_timer.stop()
+                close()
+            }
+        }
+        onOpened: {
+            if (has_model && otp_status.token_info === "") {
+                window.call_page("disable_otp_timer")
+                token_info_timer.start()
+            }
+        }
+        onClosed: {
+            window.call_page("enable_otp_timer")
+            token_info_timer.stop()
+        }
+    }
+
+    TitleDialog {
+        id: dialog_preferences
+        titleText: "Preferences"
+        Column {
+            spacing: 10
+            leftPadding: 45
+            rightPadding: 45
+            topPadding: 10
+            bottomPadding: 30
+            Button {
+                text: qsTr("Enable Key Press")
+                font.pixelSize: 14
+                hoverEnabled: true
+                highlighted: hovered
+                anchors.horizontalCenter: parent.horizontalCenter
+                onClicked: {
+                    if (otp_status !== null && otp_status.set_press_mode(true)) {
+                        msg_press_mode_ok.text = "Press Mode Enabled."
+                        msg_press_mode_ok.open()
+                    } else {
+                        msg_press_mode_error.open()
+                    }
+                }
+            }
+            Button {
+                text: qsTr("Disable Key Press")
+                font.pixelSize: 14
+                hoverEnabled: true
+                highlighted: hovered
+                anchors.horizontalCenter: parent.horizontalCenter
+                onClicked: {
+                    if (otp_status !== null && otp_status.set_press_mode(false)) {
+                        msg_press_mode_ok.text = "Press Mode Disabled."
+                        msg_press_mode_ok.open()
+                    } else {
+                        msg_press_mode_error.open()
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,123 @@
+import QtQuick 2.6
+import QtQuick.Window 2.12
+import QtQuick.Controls 2.5
+import QtGraphicalEffects 1.12
+
+Item {
+    id: otp_page
+    objectName: "otp_page"
+
+    // The number as a code of width digits, zero-filled, with delimiter after the first half.
+    function pad(num, width, delimiter) {
+        var text = "" + num
+        while (text.length < width)
+            text = "0" + text
+        var half = Math.floor(width / 2)
+        return text.substring(0, half) + delimiter + text.substring(half)
+    }
+
+    function disable_otp_timer() {
+        otp_timer.stop()
+    }
+
+    function enable_otp_timer() {
+        otp_timer.start()
+    }
+
+    function time_changed() {
+        if (otp_status === null)
+            return
+        var seconds = new Date().getTime() / 1000
+        bar_left_time.remain = otp_status.step - (seconds % otp_status.step)
+        // Written without a signal: the old code stays on screen until the new one arrives.
+        if (bar_left_time.remain < 1.3)
+            otp_status.otp = 0
+        otp_status.response_time_changed()
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: 10
+        color: "transparent"
+
+        Label {
+            id: otp_value_bar
+            objectName: "otp_value_bar"
+            readonly property bool has_code: otp_status !== null && otp_status.otp !== 0
+            text: has_code ? otp_page.pad(otp_status.otp, otp_status.digits, " ") : ""
+            background: Rectangle {
+                color: "lightgray"
+            }
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: parent.top
+            anchors.topMargin: 35
+            width: has_code ? implicitWidth : 200
+            leftPadding: 10
+            rightPadding: 10
+            font.pixelSize: 40
+            color: "black"
+            layer.enabled: true
+            layer.effect: DropShadow {
+                horizontalOffset: 3
+                verticalOffset: 3
+                samples: 9
+                radius: samples
+                color: "#aa000000"
+                transparentBorder: true
+            }
+        }
+
+        Button {
+            id: btn_copy
+            objectName: "btn_copy"
+            visible: otp_value_bar.has_code
+            width: 25
+            height: 25
+            padding: 0
+            anchors.left: otp_value_bar.right
+            anchors.leftMargin: 12
+            anchors.verticalCenter: otp_value_bar.verticalCenter
+            flat: !hovered
+            hoverEnabled: true
+            contentItem: Image {
+                source: "pic/clipboard-copy.png"
+                fillMode: Image.PreserveAspectFit
+            }
+            // What the label shows, without the blank: otp may already read 0 at the end of a step.
+            onClicked: main_frame.copy_to_clipboard(otp_value_bar.text.replace(/ /g, ""))
+        }
+
+        Label {
+            id: bar_left_time
+            objectName: "bar_left_time"
+            property int remain: 0
+            text: (otp_status === null || otp_status.otp === 0) ? "" : remain + " seconds left"
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: otp_value_bar.bottom
+            anchors.topMargin: 15
+            font.pixelSize: 18
+            color: "black"
+        }
+
+        Label {
+            id: bar_information
+            objectName: "bar_information"
+            text: (otp_status !== null && otp_status.otp === 0) ? otp_status.err_msg : ""
+            anchors.horizontalCenter: parent.horizontalCenter
+            horizontalAlignment: Text.AlignHCenter
+            anchors.top: otp_value_bar.bottom
+            anchors.topMargin: 15
+            font.pixelSize: 18
+            color: "red"
+        }
+    }
+
+    Timer {
+        id: otp_timer
+        objectName: "otp_timer"
+        interval: 600
+        repeat: true
+        running: true
+        onTriggered: otp_page.time_changed()
+    }
+}

@@ -1,0 +1,104 @@
+// Draws Umbrata's images: make_images OUTPUT_FOLDER. Run by scripts/make-images; the PNGs it
+// writes are committed in gui/pic/.
+#include <QDir>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const QColor mark_colour(0x1f, 0x5f, 0x74);
+const QColor accent_colour(0xe8, 0xa3, 0x3d);
+const QColor outline_grey(0x44, 0x44, 0x44);
+
+QImage blank(int width, int height) {
+  QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  return image;
+}
+
+// A clock face, and a key laid across its lower right.
+QImage key_and_clock(int size) {
+  QImage image = blank(size, size);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 512.0, size / 512.0);
+
+  p.setPen(QPen(mark_colour, 36));
+  p.setBrush(Qt::white);
+  p.drawEllipse(QPointF(220, 220), 176, 176);
+  p.setPen(QPen(mark_colour, 30, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(220, 220), QPointF(220, 110));
+  p.drawLine(QPointF(220, 220), QPointF(300, 250));
+  for (int hour = 0; hour < 12; ++hour) {
+    const double angle = hour * M_PI / 6;
+    p.drawPoint(QPointF(220 + 140 * std::sin(angle), 220 - 140 * std::cos(angle)));
+  }
+
+  QPainterPath key;
+  key.addEllipse(QPointF(330, 330), 62, 62);
+  key.addRect(QRectF(372, 312, 118, 36));
+  key.addRect(QRectF(430, 348, 22, 42));
+  key.addRect(QRectF(466, 348, 24, 56));
+  key.setFillRule(Qt::WindingFill);
+  QPainterPath hole;
+  hole.addEllipse(QPointF(322, 330), 22, 22);
+  p.setPen(QPen(Qt::white, 14));
+  p.setBrush(accent_colour);
+  p.drawPath(key.simplified().subtracted(hole));
+  return image;
+}
+
+// Two overlapping document outlines.
+QImage clipboard_copy() {
+  QImage image = blank(512, 512);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(outline_grey, 34, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  p.drawRoundedRect(QRectF(60, 40, 270, 340), 36, 36);
+  p.setBrush(Qt::white);
+  p.drawRoundedRect(QRectF(182, 132, 270, 340), 36, 36);
+  for (int line = 0; line < 3; ++line) p.drawLine(QPointF(240, 230 + line * 70), QPointF(394, 230 + line * 70));
+  return image;
+}
+
+// The word mark of the maker.
+QImage word_mark() {
+  QImage image = blank(210, 75);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  p.setPen(QPen(accent_colour, 4, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(12, 58), QPointF(198, 58));
+  QFont font("DejaVu Sans");
+  font.setPixelSize(21);
+  font.setBold(true);
+  font.setLetterSpacing(QFont::PercentageSpacing, 96);
+  p.setFont(font);
+  p.setPen(mark_colour);
+  p.drawText(QRectF(0, 8, 210, 44), Qt::AlignCenter, "Orvalin Direzoda");
+  return image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_images OUTPUT_FOLDER\n");
+    return 2;
+  }
+  const QDir out(QString::fromLocal8Bit(argv[1]));
+  const bool ok = key_and_clock(48).save(out.filePath("brenvale-logo-48-48.png")) &&
+                  key_and_clock(512).save(out.filePath("brenvale-icon.png")) &&
+                  clipboard_copy().save(out.filePath("clipboard-copy.png")) &&
+                  word_mark().save(out.filePath("orvalin_logo.png"));
+  return ok ? 0 : 1;
+}
