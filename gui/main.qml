@@ -40,6 +40,7 @@ ApplicationWindow {
         }
         delegate: MenuBarItem {
             id: menuBarItem
+            enabled: menu ? menu.enabled : true
             contentItem: Text {
                 text: menuBarItem.text
                 font.family: "Verdana"
