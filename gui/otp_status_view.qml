@@ -74,6 +74,10 @@ Item {
             width: 25
             height: 25
             padding: 0
+            leftPadding: 0
+            rightPadding: 0
+            topPadding: 0
+            bottomPadding: 0
             anchors.left: otp_value_bar.right
             anchors.leftMargin: 12
             anchors.verticalCenter: otp_value_bar.verticalCenter

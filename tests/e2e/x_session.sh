@@ -1,0 +1,44 @@
+# Shared by the end-to-end tests: a private X server, a private keysim socket and data folder,
+# screenshots, and clean-up of everything started. Source it; call x_session_start first.
+
+x_session_start() {
+  work=$(mktemp -d)
+  export KEYSIM_SOCKET="$work/keysim.sock"
+  export XDG_DATA_HOME="$work/data"
+  export XDG_RUNTIME_DIR="$work/runtime"
+  mkdir -m 0700 "$XDG_RUNTIME_DIR"
+  log_file="$XDG_DATA_HOME/Orvalin Direzoda/Umbrata/Umbrata.log"
+  started_pids=()
+  trap x_session_stop EXIT
+
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  started_pids+=($!)
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+  [ -s "$work/display" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(cat "$work/display")"
+}
+
+x_session_stop() {
+  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "${log_file:-}" ] && { echo "--- last log lines:" >&2; tail -n 30 "$log_file" >&2; }
+  exit 1
+}
+
+# Waits up to $2 seconds (default 5) for the command $1 to succeed.
+wait_until() {
+  local tries=$(( ${2:-5} * 20 ))
+  for _ in $(seq "$tries"); do eval "$1" && return 0; sleep 0.05; done
+  return 1
+}
+
+log_count() {
+  if [ -f "$log_file" ]; then grep -c -- "$1" "$log_file" || true; else echo 0; fi
+}
+
+screenshot() { import -window root "$shots/$1.png" 2>/dev/null || echo "note: no screenshot $1" >&2; }
