@@ -64,6 +64,7 @@ Item {
                 radius: samples
                 color: "#aa000000"
                 transparentBorder: true
+                cached: true  // drawn again only when the code changes, not every countdown second
             }
         }
 
