@@ -8,8 +8,6 @@ shots="$build/screenshots"
 mkdir -p "$shots"
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
-export LSAN_OPTIONS="suppressions=$source_dir/tests/e2e/lsan.supp:print_suppressions=0"
-export TSAN_OPTIONS="suppressions=$source_dir/tests/e2e/tsan.supp:halt_on_error=1"
 
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install failed"; }
