@@ -6,7 +6,9 @@
 // - The offscreen platform plugin and Qt's global objects are never freed at exit.
 extern "C" const char* __tsan_default_suppressions() {
   return "race:libQt5Core.so.5\n"
+         "race:libQt5Gui.so.5\n"
          "race:libQt5Qml.so.5\n"
+         "race:libQt5Quick.so.5\n"
          "race:libglib-2.0.so.0\n";
 }
 
