@@ -21,18 +21,10 @@ desktop-file-validate "$prefix/share/applications/umbrata.desktop" || fail "the 
 (cd "$work" && exec "$prefix/bin/umbrata") >"$work/umbrata.out" 2>&1 &
 app=$!
 started_pids+=($app)
-window=""
-find_window() { window=$(xdotool search --onlyvisible --name '^Umbrata$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
 wait_until find_window 10 || fail "the installed umbrata shows no window"
 wait_until '[ "$(log_count "Scanning for keys")" -ge 1 ]' || fail "the installed umbrata does not log"
 grep -q "Read log conf file from: $prefix/lib/umbrata/log.conf" "$log_file" ||
   fail "the installed umbrata did not read its log.conf"
 screenshot installed
-xdotool mousemove --window "$window" 25 15 click 1
-sleep 0.5
-xdotool mousemove --window "$window" 25 49 click 1
-wait_until '! kill -0 "$app" 2>/dev/null' 10 || fail "the installed umbrata did not end after File, Exit"
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || { cat "$work/umbrata.out" >&2; fail "exit status $status"; }
+close_with_file_exit "$app" installed-file-menu
 echo "1 passed, 0 failed"

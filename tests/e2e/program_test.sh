@@ -25,8 +25,6 @@ app=$!
 started_pids+=($app)
 
 # The window appears.
-window=""
-find_window() { window=$(xdotool search --onlyvisible --name '^Umbrata$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
 wait_until find_window 10 || fail "no window titled Umbrata"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window $window at $X,$Y size ${WIDTH}x$HEIGHT"
@@ -85,14 +83,7 @@ sleep 0.7
 screenshot 4-plugged-again
 
 # Close with File, Exit: exit status 0, nothing left behind.
-xdotool mousemove --window "$window" 25 15 click 1
-sleep 0.5
-screenshot 5-file-menu
-xdotool mousemove --window "$window" 25 49 click 1
-wait_until '! kill -0 "$app" 2>/dev/null' 10 || fail "the program did not end after File, Exit"
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || { cat "$work/umbrata.out" >&2; fail "exit status $status"; }
+close_with_file_exit "$app" 5-file-menu
 ! pgrep -f "$build/gui/umbrata-sim" >/dev/null || fail "an umbrata-sim process is left"
 [ "$("$build/sim/keysim" list | grep -c ' 0 handles open')" -eq 1 ] || fail "a handle on the key is left open"
 echo "1 passed, 0 failed"

@@ -42,3 +42,18 @@ log_count() {
 }
 
 screenshot() { import -window root "$shots/$1.png" 2>/dev/null || echo "note: no screenshot $1" >&2; }
+
+# Sets window to the program's visible main window; false while there is none.
+find_window() { window=$(xdotool search --onlyvisible --name '^Umbrata$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
+
+# Closes the program through File, Exit and checks that the process $1 ends with status 0.
+close_with_file_exit() {
+  xdotool mousemove --window "$window" 25 15 click 1
+  sleep 0.5
+  screenshot "${2:-file-menu}"
+  xdotool mousemove --window "$window" 25 49 click 1
+  wait_until "! kill -0 $1 2>/dev/null" 10 || fail "the program did not end after File, Exit"
+  local status=0
+  wait "$1" || status=$?
+  [ "$status" -eq 0 ] || { cat "$work/umbrata.out" >&2; fail "exit status $status"; }
+}

@@ -4,6 +4,7 @@
 #include "key/hid.h"
 #include "key/key_exception.h"
 
+#include "tests/support/first_key.h"
 #include "tests/support/signal_counter.h"
 #include "tests/support/sim_server.h"
 #include "tests/support/temp_log.h"
@@ -18,27 +19,13 @@ inline std::int64_t calendar_now() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-inline std::size_t occurrences(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 // A model in a real Qt event loop, on a key of a keysim server running on its own thread.
 class ModelOnSim : public ::testing::Test {
  protected:
   explicit ModelOnSim(const std::string& config = SimServer::sample_config) : sim(config) { log.setup_quiet(); }
 
-  std::shared_ptr<UsbKey> find_key() {
-    std::vector<std::shared_ptr<OTPUsbKey>> otp;
-    std::vector<std::shared_ptr<U2FUsbKey>> keys;
-    HID().find_device(orvalin_vendor_id, otp, keys);
-    EXPECT_FALSE(keys.empty());
-    return keys.empty() ? nullptr : keys.front();
-  }
-
   std::unique_ptr<OtpStatus> make_model() {
-    auto model = std::make_unique<OtpStatus>(find_key());
+    auto model = std::make_unique<OtpStatus>(first_key_found());
     model->set_clock([this] { return now; });
     return model;
   }

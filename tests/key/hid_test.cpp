@@ -44,10 +44,7 @@ TEST_F(Discovery, OpensEveryFidoInterfaceOfTheVendorInOrderAndAppends) {
             std::string::npos);
   EXPECT_NE(text.find("path: keysim:twofido:1\n"), std::string::npos);
   EXPECT_EQ(text.find("keysim:gone"), std::string::npos);
-  std::size_t opened = 0;
-  for (auto at = text.find("Opening Orvalin handle"); at != std::string::npos; at = text.find("Opening Orvalin handle", at + 1))
-    ++opened;
-  EXPECT_EQ(opened, 3u);
+  EXPECT_EQ(occurrences(text, "Opening Orvalin handle"), 3u);
 }
 
 TEST_F(Discovery, AnotherVendorAloneGivesNoKey) {

@@ -3,6 +3,7 @@
 #include "key/hid.h"
 #include "key/key_exception.h"
 
+#include "tests/support/first_key.h"
 #include "tests/support/sim_server.h"
 #include "tests/support/temp_log.h"
 
@@ -17,13 +18,7 @@ class KeyOnSim : public ::testing::Test {
  protected:
   explicit KeyOnSim(const std::string& config = SimServer::sample_config) : sim(config) { log.setup_quiet(); }
 
-  std::shared_ptr<U2FUsbKey> first_key() {
-    std::vector<std::shared_ptr<OTPUsbKey>> otp;
-    std::vector<std::shared_ptr<U2FUsbKey>> keys;
-    HID().find_device(orvalin_vendor_id, otp, keys);
-    EXPECT_FALSE(keys.empty());
-    return keys.empty() ? nullptr : keys.front();
-  }
+  static std::shared_ptr<U2FUsbKey> first_key() { return first_key_found(); }
 
   // Runs call and returns what it threw: the message, prefixed with the class's name.
   static std::string outcome(const std::function<void()>& call) {

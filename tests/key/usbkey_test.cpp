@@ -102,11 +102,7 @@ TEST_F(UsbKeyTest, StatusWordsFollowTheTable) {
   ASSERT_EQ(resp_code_table.size(), 10u);
   EXPECT_EQ(resp_code_table[9].message, "Wrong data");
   // 6F 00 is accepted without the success line: one line for the single 90 00 above.
-  const std::string text = log.read_log();
-  std::size_t lines = 0;
-  for (auto at = text.find("Instruction Succesfully"); at != std::string::npos; at = text.find("Instruction Succesfully", at + 1))
-    ++lines;
-  EXPECT_EQ(lines, 1u);
+  EXPECT_EQ(occurrences(log.read_log(), "Instruction Succesfully"), 1u);
 }
 
 TEST_F(UsbKeyTest, MalformedResponsesAreRefusedAndLeaveTheOutputsAlone) {
@@ -149,10 +145,7 @@ TEST_F(UsbKeyTest, GetActiveTakesTheSerialOfTheRecord) {
   }
   const std::string text = log.read_log();
   EXPECT_NE(text.find("INFO [default] [protocol] get active\n"), std::string::npos);
-  std::size_t done = 0;
-  for (auto at = text.find("[Done] get active"); at != std::string::npos; at = text.find("[Done] get active", at + 1))
-    ++done;
-  EXPECT_EQ(done, 4u);
+  EXPECT_EQ(occurrences(text, "[Done] get active"), 4u);
 }
 
 TEST_F(UsbKeyTest, UserRecordsAreWalkedWithinTheData) {

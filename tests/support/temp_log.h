@@ -5,6 +5,13 @@
 
 #include <string>
 
+// How many times what stands in text.
+inline std::size_t occurrences(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 // A private application-data folder for one test: XDG_DATA_HOME points into a fresh temporary
 // folder (which does not exist yet, so set-up has to create the whole chain), and the test reads
 // back the log file that the program really writes there.
