@@ -1,6 +1,7 @@
 #include "key/usbkey.h"
 
 #include "key/key_exception.h"
+#include "key/u2f_usbkey.h"
 
 #include <easylogging++.h>
 
@@ -25,8 +26,6 @@ namespace {
 constexpr std::uint8_t user_record_tag = 0x52;
 constexpr std::size_t user_record_header = 3;  // tag, L, algorithm/type
 constexpr int max_digits = 9;                  // 10^10 does not fit the 32-bit code
-// Every package travels in one initialization packet: 64 bytes less its 7-byte header.
-constexpr std::size_t u2f_max_body = 57;
 
 }  // namespace
 
@@ -49,8 +48,9 @@ void UsbKey::switch_press_mode(bool) {}
 void UsbKey::combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp_code) {
   ByteBuffer body_bytes;
   body.get_bytes(body_bytes);
-  // The package travels as one report; refuse a longer body before a channel is spent on it.
-  if (body_bytes.size() > u2f_max_body)
+  // The package travels in one initialization packet; refuse a longer body before a channel is
+  // spent on it.
+  if (body_bytes.size() > u2fhid::max_request_body)
     THROW_KEY_EXCEPTION(KeyException("Request body of " + std::to_string(body_bytes.size()) +
                                      " bytes does not fit one report"));
 

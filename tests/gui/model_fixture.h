@@ -22,7 +22,7 @@ inline std::int64_t calendar_now() {
 // A model in a real Qt event loop, on a key of a keysim server running on its own thread.
 class ModelOnSim : public ::testing::Test {
  protected:
-  explicit ModelOnSim(const std::string& config = SimServer::sample_config) : sim(config) { log.setup_quiet(); }
+  explicit ModelOnSim(const std::string& config = SimServer::sample_config()) : sim(config) { log.setup_quiet(); }
 
   std::unique_ptr<OtpStatus> make_model() {
     auto model = std::make_unique<OtpStatus>(first_key_found());

@@ -16,7 +16,7 @@
 // The key layer against a simulated key, through libhidapi-keysim and a real server.
 class KeyOnSim : public ::testing::Test {
  protected:
-  explicit KeyOnSim(const std::string& config = SimServer::sample_config) : sim(config) { log.setup_quiet(); }
+  explicit KeyOnSim(const std::string& config = SimServer::sample_config()) : sim(config) { log.setup_quiet(); }
 
   static std::shared_ptr<U2FUsbKey> first_key() { return first_key_found(); }
 

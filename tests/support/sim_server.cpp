@@ -6,12 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <unistd.h>
 
-const char* const SimServer::sample_config = R"({"keys": [{"id": "key0", "product_id": 2136, "interfaces": 1,
-  "plugged": true, "press_mode_supported": true, "press_mode": false, "active": "OT000001",
-  "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6,
-                   "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"}]}]})";
+std::string SimServer::sample_config() {
+  std::ifstream in(SAMPLE_CONFIG);
+  EXPECT_TRUE(in.good()) << SAMPLE_CONFIG;
+  std::ostringstream json;
+  json << in.rdbuf();
+  return json.str();
+}
 
 SimServer::SimServer(const std::string& config_json) {
   std::vector<keysim::KeyConfig> keys;

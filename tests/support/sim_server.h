@@ -13,9 +13,10 @@
 // key layer reaches it through libhidapi-keysim. Records every report that crosses the wire.
 class SimServer {
  public:
-  static const char* const sample_config;
+  // The config of the demo's key, sim/keys.sample.json.
+  static std::string sample_config();
 
-  explicit SimServer(const std::string& config_json = sample_config);
+  explicit SimServer(const std::string& config_json = sample_config());
   ~SimServer();
   SimServer(const SimServer&) = delete;
   SimServer& operator=(const SimServer&) = delete;
