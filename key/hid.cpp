@@ -2,6 +2,7 @@
 
 #include <easylogging++.h>
 
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -14,9 +15,9 @@ constexpr unsigned short fido_usage = 0x01;
 }  // namespace
 
 void HID::find_device(std::uint16_t vendor_id, std::vector<std::shared_ptr<OTPUsbKey>>&,
-                      std::vector<std::shared_ptr<U2FUsbKey>>& u2f_keys) {
-  hid_device_info* devices = hid_enumerate(0, 0);
-  for (hid_device_info* d = devices; d; d = d->next) {
+                      std::vector<std::shared_ptr<U2FUsbKey>>& u2f_keys, std::vector<KeyInterface>* seen) {
+  const std::unique_ptr<hid_device_info, void (*)(hid_device_info*)> devices(hid_enumerate(0, 0), hid_free_enumeration);
+  for (hid_device_info* d = devices.get(); d; d = d->next) {
     // Formatted apart: hex flags set on the logger's stream would stick to later lines.
     std::ostringstream found;
     found << "Device Found" << "\n"
@@ -25,13 +26,15 @@ void HID::find_device(std::uint16_t vendor_id, std::vector<std::shared_ptr<OTPUs
     LOG(INFO) << found.str();
 
     if (d->vendor_id != vendor_id || d->usage_page != fido_usage_page || d->usage != fido_usage || !d->path) continue;
-    hid_device* handle = hid_open_path(d->path);
+    std::unique_ptr<hid_device, void (*)(hid_device*)> handle(hid_open_path(d->path), hid_close);
+    if (seen) seen->push_back({d->path, d->product_id, handle != nullptr});
     if (!handle) {
       LOG(INFO) << "Failed to open Orvalin handle";
       continue;
     }
     LOG(INFO) << "Opening Orvalin handle";
-    u2f_keys.push_back(std::make_shared<U2FUsbKey>(handle));
+    auto key = std::make_shared<U2FUsbKey>(handle.get());
+    handle.release();  // the key owns it now
+    u2f_keys.push_back(std::move(key));
   }
-  hid_free_enumeration(devices);
 }

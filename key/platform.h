@@ -12,7 +12,16 @@ namespace platform {
 bool user_app_data_folder(std::string& folder);
 
 // Creates folder and every missing parent, readable by the user alone where the system
-// allows it. Returns false when the folder does not exist afterwards.
+// allows it; folder itself is made so even when it existed. Returns false when the folder does
+// not exist afterwards.
 bool make_private_folder(const QString& folder);
+
+// Creates the file when it is missing and makes it readable and writable by the user alone,
+// where the system allows it. Returns false when that fails.
+bool make_private_file(const std::string& path);
+
+// Blocks the asynchronous signals for the calling thread, for its whole life, so that they go
+// to another thread instead of interrupting this one's reads of the key.
+void block_async_signals();
 
 }  // namespace platform

@@ -4,9 +4,13 @@
 #include <QString>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -41,7 +45,23 @@ bool make_private_folder(const QString& path) {
     if (slash == std::string::npos) break;
   }
   struct stat st {};
-  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::chmod(folder.c_str(), 0700) == 0;
+}
+
+bool make_private_file(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const bool owner_only = ::fchmod(fd, 0600) == 0;
+  ::close(fd);
+  return owner_only;
+}
+
+// hidraw's read fails when a signal interrupts its poll; a fault's own signal must still kill.
+void block_async_signals() {
+  sigset_t set;
+  ::sigfillset(&set);
+  for (int synchronous : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS}) ::sigdelset(&set, synchronous);
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 }  // namespace platform

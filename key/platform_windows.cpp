@@ -20,4 +20,15 @@ bool make_private_folder(const QString& folder) {
   return QDir().mkpath(folder);
 }
 
+bool make_private_file(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+// Windows has no asynchronous signals that interrupt a thread's reads.
+void block_async_signals() {}
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include "key/platform.h"
 
 #include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <easylogging++.h>
@@ -16,10 +17,12 @@ INITIALIZE_EASYLOGGINGPP
 
 namespace {
 
-// easylogging++ closes a full log file, calls this, then truncates it: keep one generation.
+// easylogging++ closes a full log file, calls this, then opens the name again: keep one
+// generation, and have the new file owner-only before the library creates it.
 void keep_previous_log(const char* file_name, std::size_t) {
   std::error_code ignored;
   std::filesystem::rename(file_name, std::string(file_name) + ".1", ignored);
+  platform::make_private_file(file_name);
 }
 
 }  // namespace
@@ -33,6 +36,8 @@ void setup_log(std::string conf_path) {
         QDir(QDir(QString::fromLocal8Bit(app_data.c_str())).filePath("Orvalin Direzoda")).filePath("Umbrata");
     platform::make_private_folder(log_folder);
     const QString log_file = QDir(log_folder).filePath("Umbrata.log");
+    // The log holds serial numbers and codes: the library would create it readable by all.
+    platform::make_private_file(QFile::encodeName(log_file).toStdString());
     // Set at the Global level, which also sets every level: setGlobally alone leaves the Global
     // entry from log.conf, and the library would still create that file.
     conf.set(el::Level::Global, el::ConfigurationType::Filename, log_file.toUtf8().toStdString());

@@ -22,7 +22,10 @@ constexpr std::size_t read_buffer_size = 256;
 
 using Clock = std::chrono::steady_clock;
 
-std::string error_packet_message(std::uint8_t code) {
+// An error packet's code is its one payload byte; n is the length that was read.
+std::string error_packet_message(const std::uint8_t* report, int n, std::size_t header) {
+  if (static_cast<std::size_t>(n) <= header) return "U2F HID error packet without a code";
+  const std::uint8_t code = report[header];
   const char* meaning = code == 0x01   ? "invalid command"
                         : code == 0x02 ? "invalid parameter"
                         : code == 0x03 ? "invalid length"
@@ -41,7 +44,7 @@ std::string error_packet_message(std::uint8_t code) {
 // Returns the length read, 0 on time-out, -1 on failure.
 int read_on_channel(hid_device* handle, const std::uint8_t* cid, std::uint8_t* report, Clock::time_point deadline) {
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     const int n = hid_read_timeout(handle, report, read_buffer_size, static_cast<int>(std::max<long long>(left, 0)));
     if (n <= 0) return n;
     if (static_cast<std::size_t>(n) >= cid_size && std::memcmp(report, cid, cid_size) == 0) return n;
@@ -59,6 +62,7 @@ void U2FUsbKey::send_command(const std::uint8_t* request, std::uint32_t length, 
   if (!handle) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key is closed"));
   if (length > report_id_size + report_size || length < report_id_size + init_header_size)
     THROW_KEY_EXCEPTION(KeyException("U2F request of " + std::to_string(length) + " bytes is not one report"));
+  if (stop_requested) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key exchange stopped"));
 
   if (hid_flush_queue(handle) < 0) LOG(WARNING) << "Failed to flush the queue";
 
@@ -68,28 +72,54 @@ void U2FUsbKey::send_command(const std::uint8_t* request, std::uint32_t length, 
   if (hid_write(handle, out, sizeof out) == -1)
     THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key sending command"));
 
+  const auto give_up = Clock::now() + limits.exchange;
+  // The next packet on channel: its length, or 0 when the packet limit passed. Throws when the
+  // read fails, the whole exchange ran out of time or the exchange must stop.
+  std::uint8_t report[read_buffer_size];
+  const auto next_packet = [&](const std::uint8_t* channel) {
+    const int n = read_on_channel(handle, channel, report, std::min(Clock::now() + limits.packet, give_up));
+    if (n < 0) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key sending command"));
+    if (stop_requested) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key exchange stopped"));
+    if (n == 0 && Clock::now() >= give_up)
+      THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key kept the exchange waiting too long"));
+    return n;
+  };
+
   // Every open handle sees every report of the key: skip other programs' traffic on other
   // channels. INIT is answered on the broadcast channel, which all programs share, so an
   // INIT reply there with another program's nonce still fails the allocation at once.
   const std::uint8_t* channel = request + report_id_size;
-  std::uint8_t report[read_buffer_size];
-  int n = read_on_channel(handle, channel, report, Clock::now() + std::chrono::milliseconds(read_timeout_ms));
-  if (n < static_cast<int>(init_header_size)) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key sending command"));
-  if (report[cid_size] == cmd_error) THROW_KEY_EXCEPTION(KeyException(error_packet_message(report[init_header_size])));
-
+  bool touch_logged = false;
+  int n = 0;
+  for (;;) {
+    n = next_packet(channel);
+    if (n < static_cast<int>(init_header_size)) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key sending command"));
+    // A key that also speaks FIDO2 says it is still working, or waiting for a touch.
+    if (report[cid_size] != cmd_keepalive || channel[cid_size] == cmd_init) break;
+    if (!touch_logged && n > static_cast<int>(init_header_size) && report[init_header_size] == keepalive_touch) {
+      LOG(INFO) << "The key is waiting for a touch";
+      touch_logged = true;
+    }
+  }
   response.assign(report, report + n);
-  const std::size_t expected = init_header_size + ((std::size_t{report[5]} << 8) | report[6]);
+  if (channel[cid_size] == cmd_init) return;  // one report; allocation judges it
+  if (report[cid_size] == cmd_error) THROW_KEY_EXCEPTION(KeyException(error_packet_message(report, n, init_header_size)));
+
+  const std::size_t length_field = (std::size_t{report[5]} << 8) | report[6];
+  if (length_field > max_message)
+    THROW_KEY_EXCEPTION(KeyException("U2F response of " + std::to_string(length_field) +
+                                     " bytes is longer than any U2F HID message"));
+  const std::size_t expected = init_header_size + length_field;
   LOG(INFO) << "The whole U2F response package length is: " << expected;
 
   std::uint8_t cid[cid_size];
   std::memcpy(cid, report, cid_size);
   for (std::uint8_t sequence = 0; response.size() < expected; ++sequence) {
-    n = read_on_channel(handle, cid, report, Clock::now() + std::chrono::milliseconds(read_timeout_ms));
+    n = next_packet(cid);
     if (n == 0) return;  // cut short: the command layer refuses what does not add up
-    if (n < 0) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key sending command"));
     if (static_cast<std::size_t>(n) < cont_header_size)
       THROW_KEY_EXCEPTION(KeyException("U2F continuation packet of " + std::to_string(n) + " bytes"));
-    if (report[cid_size] == cmd_error) THROW_KEY_EXCEPTION(KeyException(error_packet_message(report[init_header_size])));
+    if (report[cid_size] == cmd_error) THROW_KEY_EXCEPTION(KeyException(error_packet_message(report, n, init_header_size)));
     if (report[cid_size] != sequence)
       THROW_KEY_EXCEPTION(KeyException("U2F continuation packet out of sequence: expected " + std::to_string(sequence) +
                                        ", got " + std::to_string(report[cid_size])));
@@ -116,7 +146,7 @@ void U2FUsbKey::allocate_channel(std::uint8_t* channel) {
 
   ByteBuffer response;
   send_command(request, sizeof request, response);
-  if (response.size() >= init_reply_size &&
+  if (response.size() >= init_reply_size && response[cid_size] == cmd_init &&
       std::equal(nonce, nonce + nonce_size, response.begin() + init_header_size)) {
     std::copy_n(response.begin() + init_header_size + nonce_size, cid_size, channel);
     LOG(INFO) << "Successfully allocate channel";

@@ -5,6 +5,7 @@
 
 #include <easylogging++.h>
 
+#include <cstdio>
 #include <string>
 
 const std::vector<RespCodeRow> resp_code_table = {
@@ -102,6 +103,12 @@ void UsbKey::check_resp_code(const ByteBuffer& resp_code) {
   }
   if (!resp_code.empty() && resp_code[0] == 0x61)
     THROW_KEY_EXCEPTION(KeyException("resp_code exception: More data available"));
+  // ISO 7816-4: 62 xx and 63 xx are warnings; 64 xx to 6F xx are errors, known to the table or not.
+  if (resp_code.size() == 2 && resp_code[0] >= 0x64 && resp_code[0] <= 0x6F) {
+    char word[5];
+    std::snprintf(word, sizeof word, "%02X%02X", resp_code[0], resp_code[1]);
+    THROW_KEY_EXCEPTION(KeyException(std::string("resp_code exception: Unknown status word ") + word));
+  }
 }
 
 void UsbKey::op_get_active(ByteBuffer& serial) {

@@ -5,6 +5,7 @@
 
 #include <hidapi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -64,7 +65,11 @@ class UsbKey {
   // True when a write to the key succeeds. Never throws.
   virtual bool is_alive() = 0;
   virtual void switch_press_mode(bool on);
+  // Makes an exchange in progress on another thread end at its next packet with a
+  // KeyAccessException, and every later one at once. The one call that is safe from any thread.
+  void request_stop() { stop_requested = true; }
 
  protected:
   hid_device* handle;
+  std::atomic<bool> stop_requested{false};
 };
