@@ -31,13 +31,20 @@ bool parse_number(const std::string& text, unsigned long max, int base, unsigned
 }  // namespace
 
 const char* Faults::names_help() {
-  return "bad-nonce, short-init, truncate, silent, status SW (4 hex digits), bad-length [BYTE], "
-         "foreign-report, remove, latency MS";
+  return "bad-nonce, short-init, truncate, silent, status SW (4 hex digits), bad-length [VALUE], "
+         "foreign-report, remove, out-of-sequence, keepalive N [STATUS], error CODE [LENGTH], "
+         "init-error CODE [LENGTH], stale N, latency MS";
 }
 
 bool Faults::arm(const std::string& name, const std::string& argument, std::string& error) {
   unsigned long value = 0;
-  const bool takes_argument = name == "status" || name == "bad-length" || name == "latency";
+  const bool takes_argument = name == "status" || name == "bad-length" || name == "latency" || name == "keepalive" ||
+                              name == "error" || name == "init-error" || name == "stale";
+  // Faults of two arguments take them as one, separated by a blank.
+  const auto blank = argument.find(' ');
+  const std::string first = argument.substr(0, blank);
+  const std::string second = blank == std::string::npos ? "" : argument.substr(blank + 1);
+  unsigned long extra = 0;
   if (!takes_argument && !argument.empty()) {
     error = "fault " + name + " takes no argument";
     return false;
@@ -54,6 +61,30 @@ bool Faults::arm(const std::string& name, const std::string& argument, std::stri
     foreign_report = true;
   } else if (name == "remove") {
     remove = true;
+  } else if (name == "out-of-sequence") {
+    out_of_sequence = true;
+  } else if (name == "keepalive") {
+    if (!parse_number(first, 1000, 10, value) || (!second.empty() && !parse_number(second, 0xFF, 0, extra))) {
+      error = "fault keepalive needs a count, 0 to 1000, and may take a status byte";
+      return false;
+    }
+    keepalives = value;
+    keepalive_status = second.empty() ? 1 : static_cast<std::uint8_t>(extra);
+  } else if (name == "error" || name == "init-error") {
+    extra = 64;
+    if (!parse_number(first, 0xFF, 16, value) || (!second.empty() && !parse_number(second, 64, 10, extra)) ||
+        extra < 5) {
+      error = "fault " + name + " needs an error code (hex) and may take a report length, 5 to 64";
+      return false;
+    }
+    (name == "error" ? this->error : init_error) = static_cast<std::uint8_t>(value);
+    error_length = extra;
+  } else if (name == "stale") {
+    if (!parse_number(first, 1000, 10, value)) {
+      error = "fault stale needs a count, 0 to 1000";
+      return false;
+    }
+    stale = value;
   } else if (name == "status") {
     if (argument.size() != 4 || !parse_number(argument, 0xFFFF, 16, value)) {
       error = "fault status needs a status word of 4 hex digits, for example 6984";
@@ -63,11 +94,11 @@ bool Faults::arm(const std::string& name, const std::string& argument, std::stri
   } else if (name == "bad-length") {
     if (argument.empty()) {
       value = 0x01;
-    } else if (!parse_number(argument, 0xFF, 0, value)) {
-      error = "fault bad-length takes a byte value, 0 to 255";
+    } else if (!parse_number(argument, 0xFFFF, 0, value)) {
+      error = "fault bad-length takes a length, 0 to 65535";
       return false;
     }
-    bad_length = static_cast<std::uint8_t>(value);
+    bad_length = static_cast<std::uint16_t>(value);
   } else if (name == "latency") {
     if (!parse_number(argument, 60000, 10, value)) {
       error = "fault latency needs milliseconds, 0 to 60000";
@@ -221,6 +252,13 @@ DeviceOutput U2fDevice::dispatch(std::uint32_t cid, std::uint8_t cmd, const Byte
 
 DeviceOutput U2fDevice::init(std::uint32_t cid, const Bytes& nonce) {
   if (nonce.size() != 8) return error(cid, err_invalid_len);
+  Faults& f = *faults_;
+  if (f.init_error) {
+    DeviceOutput out = error(cid, *f.init_error);
+    out.reports.front().resize(f.error_length);
+    f.init_error.reset();
+    return out;
+  }
   std::uint32_t channel = cid;
   if (cid == broadcast) {
     channel = allocate();
@@ -233,7 +271,6 @@ DeviceOutput U2fDevice::init(std::uint32_t cid, const Bytes& nonce) {
   payload.insert(payload.end(), {static_cast<std::uint8_t>(channel >> 24), static_cast<std::uint8_t>(channel >> 16),
                                  static_cast<std::uint8_t>(channel >> 8), static_cast<std::uint8_t>(channel),
                                  protocol_version, 1, 0, 0, 0x01 /* wink */});
-  Faults& f = *faults_;
   if (f.bad_nonce) {
     f.bad_nonce = false;
     payload[0] ^= 0xFF;
@@ -258,15 +295,45 @@ DeviceOutput U2fDevice::msg(std::uint32_t cid, const Bytes& apdu) {
     response = applet_->process(apdu, selected_[cid]);
   }
   std::vector<Bytes> reports = frame(cid, cmd_msg, response);
+  if (!is_select && f.error) {
+    reports = frame(cid, cmd_error, {*f.error});
+    reports.front().resize(f.error_length);
+    f.error.reset();
+  }
   if (!is_select && f.bad_length) {
-    reports.front()[6] = *f.bad_length;
+    if (*f.bad_length > 0xFF) reports.front()[5] = static_cast<std::uint8_t>(*f.bad_length >> 8);
+    reports.front()[6] = static_cast<std::uint8_t>(*f.bad_length);
     f.bad_length.reset();
   }
   if (f.truncate && reports.size() > 1) {
     f.truncate = false;
     reports.resize(1);
   }
-  return {std::move(reports), false};
+  if (f.out_of_sequence && reports.size() > 1) {
+    f.out_of_sequence = false;
+    reports[1][4] = 1;
+  }
+  DeviceOutput out{{}, false};
+  if (!is_select && f.keepalives) {
+    // A FIDO2 key's "still working" or "waiting for a touch", 100 ms apart.
+    for (std::size_t k = 0; k < f.keepalives; ++k) out.reports.push_back(frame(cid, cmd_keepalive, {f.keepalive_status}).front());
+    out.paced = f.keepalives;
+    out.pace = std::chrono::milliseconds(100);
+    f.keepalives = 0;
+  }
+  out.reports.insert(out.reports.end(), reports.begin(), reports.end());
+  return out;
+}
+
+std::vector<Bytes> U2fDevice::stale_reports(std::size_t count) {
+  std::vector<Bytes> reports;
+  for (std::size_t k = 0; k < count; ++k) {
+    Bytes payload(17, 0);
+    for (std::size_t i = 0; i < 12; ++i) payload[i] = static_cast<std::uint8_t>(random_());
+    payload[12] = protocol_version;
+    reports.push_back(frame(broadcast, cmd_init, payload).front());
+  }
+  return reports;
 }
 
 }  // namespace keysim

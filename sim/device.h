@@ -26,6 +26,7 @@ constexpr std::uint32_t broadcast = 0xFFFFFFFF;
 constexpr std::uint8_t cmd_ping = 0x81;
 constexpr std::uint8_t cmd_msg = 0x83;
 constexpr std::uint8_t cmd_init = 0x86;
+constexpr std::uint8_t cmd_keepalive = 0xBB;
 constexpr std::uint8_t cmd_error = 0xBF;
 
 constexpr std::uint8_t err_invalid_cmd = 0x01;
@@ -47,9 +48,19 @@ struct Faults {
   bool truncate = false;        // next response of more than one packet: only its first is sent
   bool silent = false;          // next exchange: no answer at all
   std::optional<std::uint16_t> status;  // next application command but SELECT: this status word alone
-  std::optional<std::uint8_t> bad_length;  // next application command but SELECT: BCNTL replaced
+  // Next application command but SELECT: BCNTL replaced (0-255), or BCNTH and BCNTL (256-65535).
+  std::optional<std::uint16_t> bad_length;
   bool foreign_report = false;  // next exchange: a report on another channel comes first
   bool remove = false;          // next exchange: the key is pulled before it answers
+  bool out_of_sequence = false;  // next response of more than one packet: its first continuation says 1
+  // Next application command but SELECT: that many keep-alives with this status come first.
+  std::size_t keepalives = 0;
+  std::uint8_t keepalive_status = 1;
+  // Next application command but SELECT (error), or next INIT (init-error): an error packet
+  // with this code, cut to error_length bytes.
+  std::optional<std::uint8_t> error, init_error;
+  std::size_t error_length = 64;
+  std::size_t stale = 0;  // armed: that many old INIT answers wait in every open handle's queue
   std::chrono::milliseconds latency{0};  // lasting: added before every input report
 
   // Arms the fault called name (with its argument, where it takes one). On a bad name or
@@ -61,6 +72,8 @@ struct Faults {
 struct DeviceOutput {
   std::vector<Bytes> reports;  // input reports, in order; normally 64 bytes each
   bool removed = false;        // the key is to be unplugged now
+  std::size_t paced = 0;       // the first paced reports are each followed by a pause of pace
+  std::chrono::milliseconds pace{0};
 };
 
 // One FIDO U2F HID interface of a key: reassembles requests from 64-byte output reports, runs
@@ -77,6 +90,8 @@ class U2fDevice {
   // Ends a request whose continuation packets stopped coming.
   DeviceOutput tick();
   std::optional<std::chrono::steady_clock::time_point> next_deadline() const;
+  // Answers to INITs that other programs sent before: broadcast channel, other nonces.
+  std::vector<Bytes> stale_reports(std::size_t count);
   // The key was unplugged: channels and half-received requests are gone.
   void reset();
 

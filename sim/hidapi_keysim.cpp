@@ -142,16 +142,15 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open(unsigned short vendor_id, unsig
   return dev;
 }
 
-// data[0] is the report id; the rest is sent as one 64-byte output report, zero-padded.
-// Returns length, or -1 when the key is gone, length is 0, or the report is too long.
+// data[0] is the report id; the rest is sent as one output report of the length given, as
+// hidraw sends it (the key sees a short report short). Returns length, or -1 when the key is
+// gone, nothing follows the report id, or the report is too long.
 int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* data, size_t length) {
   if (!dev) return -1;
-  if (length == 0 || !data) return dev->fail("zero-length write");
+  if (length <= 1 || !data) return dev->fail("zero-length write");
   if (length > report_size + 1) return dev->fail("report longer than the output report");
   if (dev->gone) return dev->fail("device disconnected");
-  unsigned char report[report_size] = {};
-  std::memcpy(report, data + 1, length - 1);
-  if (!keysim::wire::send_message(dev->fd, report, sizeof report)) {
+  if (!keysim::wire::send_message(dev->fd, data + 1, length - 1)) {
     dev->gone = errno != EAGAIN;
     return dev->fail(dev->gone ? "device disconnected" : "output queue full");
   }
@@ -159,16 +158,14 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
 }
 
 // Reads one input report (without report id). Returns its length, 0 on time-out (or at once in
-// non-blocking mode with nothing queued), -1 once the key is gone. milliseconds -1 blocks.
+// non-blocking mode with nothing queued), -1 once the key is gone or when a signal interrupts
+// the wait, as hidraw does. milliseconds -1 blocks.
 int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char* data, size_t length,
                                                  int milliseconds) {
   if (!dev) return -1;
   if (dev->gone) return dev->fail("device disconnected");
   pollfd p{dev->fd, POLLIN, 0};
-  int ready;
-  do {
-    ready = ::poll(&p, 1, milliseconds);
-  } while (ready < 0 && errno == EINTR);
+  const int ready = ::poll(&p, 1, milliseconds);
   if (ready < 0) return dev->fail(std::string("poll: ") + std::strerror(errno));
   if (ready == 0) return 0;
   unsigned char report[report_size + 1];

@@ -23,7 +23,7 @@ int usage() {
   std::cerr << "usage: keysim serve CONFIG\n"
                "       keysim list\n"
                "       keysim plug ID | unplug ID | press ID\n"
-               "       keysim fault ID NAME [ARG]   (NAME: "
+               "       keysim fault ID NAME [ARG...]   (NAME: "
             << keysim::Faults::names_help() << ")\n";
   return 2;
 }
@@ -97,7 +97,10 @@ int main(int argc, char** argv) {
     for (char c : verb) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return command(upper + " " + args[1], false);
   }
-  if (verb == "fault" && (args.size() == 3 || args.size() == 4))
-    return command("FAULT " + args[1] + " " + args[2] + (args.size() == 4 ? " " + args[3] : ""), false);
+  if (verb == "fault" && args.size() >= 3 && args.size() <= 5) {
+    std::string line = "FAULT";
+    for (std::size_t i = 1; i < args.size(); ++i) line += " " + args[i];
+    return command(line, false);
+  }
   return usage();
 }

@@ -204,10 +204,12 @@ void Server::on_command(int fd, const std::string& line) {
     key->applet->press();
     return reply("OK " + key->config.id + " pressed");
   }
-  if (verb == "FAULT" && (w.size() == 3 || w.size() == 4)) {
+  if (verb == "FAULT" && w.size() >= 3 && w.size() <= 5) {
+    const std::string argument = w.size() == 3 ? "" : w.size() == 4 ? w[3] : w[3] + " " + w[4];
     std::string error;
-    if (!key->faults->arm(w[2], w.size() == 4 ? w[3] : "", error)) return reply("ERR " + error);
-    return reply("OK " + key->config.id + ": fault " + w[2] + (w.size() == 4 ? " " + w[3] : "") + " armed");
+    if (!key->faults->arm(w[2], argument, error)) return reply("ERR " + error);
+    queue_stale_reports(*key);
+    return reply("OK " + key->config.id + ": fault " + w[2] + (argument.empty() ? "" : " " + argument) + " armed");
   }
   reply("ERR unknown command: " + line);
 }
@@ -224,10 +226,21 @@ void Server::deliver(Key& key, std::size_t interface, DeviceOutput out) {
   Interface& i = key.interfaces[interface];
   TimePoint due = std::chrono::steady_clock::now();
   if (!i.outbox.empty()) due = std::max(due, i.outbox.back().due);
-  for (Bytes& report : out.reports) {
+  for (std::size_t n = 0; n < out.reports.size(); ++n) {
     due += key.faults->latency;
-    i.outbox.push_back({due, std::move(report)});
+    i.outbox.push_back({due, std::move(out.reports[n])});
+    if (n < out.paced) due += out.pace;
   }
+}
+
+// Sent before the command is answered, so they are queued by the time the client goes on.
+void Server::queue_stale_reports(Key& key) {
+  if (!key.faults->stale) return;
+  for (std::size_t n = 0; n < key.interfaces.size(); ++n) {
+    if (key.interfaces[n].device) deliver(key, n, {key.interfaces[n].device->stale_reports(key.faults->stale)});
+  }
+  key.faults->stale = 0;
+  flush_due();
 }
 
 void Server::run_timers() {

@@ -65,6 +65,7 @@ class Server {
   void on_command(int fd, const std::string& line);
   void on_report(Connection& c, const Bytes& report);
   void deliver(Key& key, std::size_t interface, DeviceOutput out);
+  void queue_stale_reports(Key& key);
   void flush_due();
   void run_timers();
   int poll_timeout() const;
