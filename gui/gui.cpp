@@ -1,9 +1,11 @@
 #include "gui/gui.h"
 
 #include "key/key_exception.h"
+#include "key/platform.h"
 
 #include <easylogging++.h>
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -11,8 +13,9 @@ namespace {
 
 const QString press_key_text = "Press the key to get the OTP!";
 
-std::int64_t calendar_seconds() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+std::int64_t calendar_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 QString text_of(const ByteBuffer& bytes) {
@@ -22,9 +25,15 @@ QString text_of(const ByteBuffer& bytes) {
 }  // namespace
 
 OtpStatus::OtpStatus(const std::shared_ptr<UsbKey>& key, QObject* parent)
-    : QObject(parent), key(key), now_seconds(calendar_seconds) {}
+    : QObject(parent), key(key), now_ms(calendar_ms) {
+  expiry.setSingleShot(true);
+  connect(&expiry, &QTimer::timeout, this, &OtpStatus::expire_code);
+  // Queued from a worker: the timer belongs to the GUI thread.
+  connect(this, &OtpStatus::otp_changed, this, &OtpStatus::schedule_expiry);
+}
 
 OtpStatus::~OtpStatus() {
+  key->request_stop();
   if (worker && worker->joinable()) worker->join();
   std::lock_guard<std::mutex> lock(key_mutex);
   key->close();
@@ -88,8 +97,9 @@ int OtpStatus::get_last_counter() const {
 }
 
 bool OtpStatus::is_key_alive() {
-  std::lock_guard<std::mutex> lock(key_mutex);
-  return key->is_alive();
+  if (!worker_done) return true;
+  std::unique_lock<std::mutex> lock(key_mutex, std::try_to_lock);
+  return !lock.owns_lock() || key->is_alive();
 }
 
 bool OtpStatus::set_press_mode(bool on) {
@@ -152,6 +162,7 @@ bool OtpStatus::start_worker(std::function<void()> body) {
   worker_done = false;
   try {
     worker = std::make_shared<std::thread>([this, body = std::move(body)] {
+      platform::block_async_signals();
       try {
         body();
       } catch (const std::exception& e) {
@@ -170,9 +181,9 @@ bool OtpStatus::start_worker(std::function<void()> body) {
 }
 
 int OtpStatus::response_time_changed() {
-  const std::int64_t now = now_seconds();
-  const std::int64_t index = now / step;
-  const int step_start = static_cast<int>(static_cast<std::uint32_t>(now - now % step));
+  const std::int64_t index = now_ms() / (step * 1000);
+  const int step_start = static_cast<int>(static_cast<std::uint32_t>(index * step));
+  expire_code();
   if (index == get_last_counter()) return step_start;
 
   std::unique_lock<std::mutex> lock(key_mutex, std::try_to_lock);
@@ -196,10 +207,32 @@ bool OtpStatus::async_query_token_info() {
   return true;
 }
 
+void OtpStatus::expire_code() {
+  const std::int64_t now = now_ms();
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    if (!code_shown || now < (std::int64_t{last_counter} + 1) * step * 1000 + grace_ms) return;
+    code_shown = false;
+    otp = 0;
+  }
+  emit otp_changed();
+}
+
+void OtpStatus::schedule_expiry() {
+  std::int64_t due = 0;
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    if (!code_shown) return;
+    due = (std::int64_t{last_counter} + 1) * step * 1000 + grace_ms;
+  }
+  expiry.start(static_cast<int>(std::clamp<std::int64_t>(due - now_ms(), 0, std::int64_t{step} * 1000 + grace_ms)));
+}
+
 void OtpStatus::show_failure(const QString& message) {
   {
     std::lock_guard<std::mutex> lock(fields_mutex);
     otp = 0;
+    code_shown = false;
     err_msg = message;
   }
   emit otp_changed();
@@ -213,10 +246,15 @@ void OtpStatus::update_otp(const std::uint64_t index) {
     int d = 0;
     const std::uint32_t code = key->op_get_otp(serial_bytes, d);
     LOG(INFO) << "value is " << code;
+    if (static_cast<std::uint64_t>(now_ms() / (step * 1000)) != index) {
+      LOG(INFO) << "The code came after its step ended; not shown";
+      return;
+    }
     {
       std::lock_guard<std::mutex> fields(fields_mutex);
       digits = d;
       otp = static_cast<int>(code);
+      code_shown = true;
       last_counter = static_cast<int>(index);
     }
     emit otp_changed();
@@ -231,6 +269,7 @@ void OtpStatus::update_otp(const std::uint64_t index) {
     {
       std::lock_guard<std::mutex> fields(fields_mutex);
       otp = 0;
+      code_shown = false;
     }
     emit otp_changed();
   }

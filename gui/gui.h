@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -31,22 +32,25 @@ class OtpStatus : public QObject {
   Q_PROPERTY(QString token_info READ get_token_info WRITE set_token_info NOTIFY token_info_changed)
 
  public:
-  // Seconds since the Unix epoch; tests inject their own to cross step boundaries.
+  // Milliseconds since the Unix epoch; tests inject their own to cross step boundaries. Called
+  // from the GUI thread and the workers.
   using Clock = std::function<std::int64_t()>;
 
   explicit OtpStatus(const std::shared_ptr<UsbKey>& key, QObject* parent = nullptr);
-  // Joins a running worker, then closes the key under key_mutex.
+  // Stops the key's exchange, joins a running worker, then closes the key under key_mutex.
   ~OtpStatus() override;
 
-  // One refresh tick: starts a worker when the code of the current step is missing and the
-  // key is free. Never waits on the key. Returns the start of the current step (low 32 bits).
+  // One refresh tick: takes down a code whose step has ended, and starts a worker when the code
+  // of the current step is missing and the key is free. Never waits on the key. Returns the
+  // start of the current step in seconds (low 32 bits).
   Q_INVOKABLE int response_time_changed();
   Q_INVOKABLE bool set_press_mode(bool on);
   Q_INVOKABLE bool query_token_info();
   // Runs query_token_info on a worker unless the key is busy. Always true.
   Q_INVOKABLE bool async_query_token_info();
 
-  // True while the key still accepts a write. Waits for a worker's key operation.
+  // True while the key still accepts a write, or while a worker uses it (the worker reports a
+  // lost key itself). Never waits on the key.
   bool is_key_alive();
 
   QString get_serial_num() const;
@@ -60,7 +64,7 @@ class OtpStatus : public QObject {
   QString get_token_info() const;
   void set_token_info(const QString& value);
 
-  void set_clock(Clock clock) { now_seconds = std::move(clock); }
+  void set_clock(Clock clock) { now_ms = std::move(clock); }
   int get_last_counter() const;
 
  signals:
@@ -72,6 +76,9 @@ class OtpStatus : public QObject {
 
  private:
   void update_otp(const std::uint64_t index);
+  // Empties the code box once the shown code's step ended more than grace_ms ago.
+  void expire_code();
+  void schedule_expiry();
   void update_serial_num();
   // Starts body on a new worker, unless the last one is still running. GUI thread only.
   bool start_worker(std::function<void()> body);
@@ -82,7 +89,9 @@ class OtpStatus : public QObject {
   QString token_info;
   QString serial_num = "";
   const int step = 30;
+  static constexpr std::int64_t grace_ms = 1300;
   int otp = 0;
+  bool code_shown = false;  // otp is the code of step last_counter
   int last_counter = -1;  // no step index is negative
   int digits = 0;
   QString err_msg;
@@ -94,5 +103,6 @@ class OtpStatus : public QObject {
 
   mutable std::mutex fields_mutex;
   std::atomic<bool> worker_done{true};
-  Clock now_seconds;
+  Clock now_ms;
+  QTimer expiry;
 };

@@ -7,11 +7,23 @@ Item {
         anchors.fill: parent
         color: "transparent"
         Label {
+            id: no_key
             text: "No Key Detected!"
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: parent.top
             anchors.topMargin: 30
             font.pixelSize: 20
+            color: "black"
+        }
+        Label {
+            objectName: "access_hint"
+            visible: main_frame !== null && main_frame.key_without_access
+            text: "A key is plugged in, but you may not open it.\nSee the README: udev rule."
+            horizontalAlignment: Text.AlignHCenter
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: no_key.bottom
+            anchors.topMargin: 12
+            font.pixelSize: 13
             color: "black"
         }
     }

@@ -35,8 +35,14 @@ void MainFrame::rescan_key() {
   LOG(INFO) << "Scanning for keys";
   std::vector<std::shared_ptr<OTPUsbKey>> otp_keys;
   std::vector<std::shared_ptr<U2FUsbKey>> u2f_keys;
-  HID().find_device(orvalin_vendor_id, otp_keys, u2f_keys);
+  std::vector<KeyInterface> seen;
+  HID().find_device(orvalin_vendor_id, otp_keys, u2f_keys, &seen);
   LOG(INFO) << (u2f_keys.empty() ? "No key found" : "Using the first key found");
+  const bool without_access = u2f_keys.empty() && !seen.empty();
+  if (without_access != key_without_access) {
+    key_without_access = without_access;
+    emit key_without_access_changed();
+  }
   std::shared_ptr<UsbKey> key;
   if (!u2f_keys.empty()) key = u2f_keys.front();
   otp_keys.clear();

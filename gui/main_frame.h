@@ -15,6 +15,8 @@ class QQmlContext;
 // Everything runs on the GUI thread.
 class MainFrame : public QObject {
   Q_OBJECT
+  // True while no key is usable but discovery saw a key of the vendor that it may not open.
+  Q_PROPERTY(bool key_without_access READ get_key_without_access NOTIFY key_without_access_changed)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
@@ -25,12 +27,15 @@ class MainFrame : public QObject {
   // key found in a new model, publishes it (or null) and emits show_otp_status.
   Q_INVOKABLE void rescan_key();
   Q_INVOKABLE void copy_to_clipboard(QString str);
+  bool get_key_without_access() const { return key_without_access; }
 
  signals:
   void show_otp_status();
   void hid_change_event();
+  void key_without_access_changed();
 
  private:
+  bool key_without_access = false;
   std::shared_ptr<OtpStatus> otp_status;
   QQmlContext* context;
   QGuiApplication* app;

@@ -1,7 +1,6 @@
-import QtQuick 2.6
+import QtQuick 2.9
 import QtQuick.Window 2.12
 import QtQuick.Controls 2.5
-import QtGraphicalEffects 1.12
 
 Item {
     id: otp_page
@@ -40,9 +39,30 @@ Item {
         anchors.margins: 10
         color: "transparent"
 
+        // The box's shadow (offset 3, 3, blur radius 9, #aa000000), blurred once by
+        // packaging/artwork/make_images: the software scene graph runs no shader effect, and an
+        // image is left alone by the countdown's repaints.
+        BorderImage {
+            readonly property int offset: 3
+            readonly property int blur: 9
+            source: "pic/code-shadow.png"
+            anchors.fill: otp_value_bar
+            anchors.leftMargin: offset - blur
+            anchors.topMargin: offset - blur
+            anchors.rightMargin: -offset - blur
+            anchors.bottomMargin: -offset - blur
+            border.left: 2 * blur
+            border.top: 2 * blur
+            border.right: 2 * blur
+            border.bottom: 2 * blur
+        }
+
         Label {
             id: otp_value_bar
             objectName: "otp_value_bar"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: "One-time password"
+            Accessible.description: text.replace(/ /g, "")
             readonly property bool has_code: otp_status !== null && otp_status.otp !== 0
             text: has_code ? otp_page.pad(otp_status.otp, otp_status.digits, " ") : ""
             background: Rectangle {
@@ -56,21 +76,13 @@ Item {
             rightPadding: 10
             font.pixelSize: 40
             color: "black"
-            layer.enabled: true
-            layer.effect: DropShadow {
-                horizontalOffset: 3
-                verticalOffset: 3
-                samples: 9
-                radius: samples
-                color: "#aa000000"
-                transparentBorder: true
-                cached: true  // drawn again only when the code changes, not every countdown second
-            }
         }
 
         Button {
             id: btn_copy
             objectName: "btn_copy"
+            Accessible.name: "Copy the code"
+            Accessible.description: "Copies the one-time password to the clipboard"
             visible: otp_value_bar.has_code
             width: 25
             height: 25
@@ -92,9 +104,18 @@ Item {
             onClicked: main_frame.copy_to_clipboard(otp_value_bar.text.replace(/ /g, ""))
         }
 
+        Shortcut {
+            sequences: [StandardKey.Copy]
+            enabled: btn_copy.visible
+            onActivated: btn_copy.clicked()
+        }
+
         Label {
             id: bar_left_time
             objectName: "bar_left_time"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: "Seconds left"
+            Accessible.description: text
             property int remain: 0
             text: (otp_status === null || otp_status.otp === 0) ? "" : remain + " seconds left"
             anchors.horizontalCenter: parent.horizontalCenter
