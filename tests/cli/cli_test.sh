@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# umbrata-cli-sim on a real keysim server: codes against oathtool, press mode, access rights,
+# exit statuses. Usage: cli_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+cli="$1/cli/umbrata-cli-sim"
+keysim="$1/sim/keysim"
+work=$(mktemp -d)
+export KEYSIM_SOCKET="$work/keysim.sock" XDG_DATA_HOME="$work/data"
+sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
+sha256=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+wait_until() { for _ in $(seq 100); do eval "$1" && return 0; sleep 0.05; done; return 1; }
+# $1 is oathtool's code (options $2...) now or 2 s ago: a command may straddle a step boundary.
+# No grep -q: stopping early would break oathtool's pipe, which pipefail counts as a failure.
+is_code() { local t; t=$(date +%s); for s in "$t" $((t - 2)); do oathtool -b --now "@$s" "${@:2}"; done | grep -x -- "$1" >/dev/null; }
+status_of() { local s=0; "$cli" "$@" >/dev/null 2>"$work/err" || s=$?; echo "$s"; }
+
+cat >"$work/keys.json" <<JSON
+{"keys": [{"id": "key0", "product_id": 2136, "press_mode_supported": true, "active": "OT000001",
+           "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
+                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"}]},
+          {"id": "key1", "product_id": 2137, "openable": false}]}
+JSON
+"$keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
+pids+=($!)
+wait_until '"$keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
+
+is_code "$("$cli" code)" --totp -d 6 "$sha1" || fail "code is not oathtool's SHA-1 code"
+is_code "$("$cli" code --serial OT000002)" --totp=sha256 -d 8 "$sha256" || fail "code --serial is not oathtool's SHA-256 code"
+"$cli" set-active OT000002 && is_code "$("$cli" code)" --totp=sha256 -d 8 "$sha256" || fail "set-active did not switch"
+for c in code info list; do "$cli" "$c" --json | python3 -m json.tool >/dev/null || fail "$c --json is not JSON"; done
+
+"$cli" press-mode on || fail "press-mode on failed"
+"$cli" code >"$work/out" 2>"$work/touch" &
+pids+=($!)
+wait_until 'grep -q "Touch the key\.\.\." "$work/touch"' || fail "code did not ask for a touch"
+"$keysim" press key0 >/dev/null
+wait "${pids[-1]}" && is_code "$(cat "$work/out")" --totp=sha256 -d 8 "$sha256" || fail "no code after the touch"
+
+"$keysim" unplug key0 >/dev/null
+[ "$(status_of code)" = 3 ] && grep -q 70-umbrata.rules "$work/err" || fail "a key without access: not exit 3 with the udev rule"
+kill "${pids[0]}" && wait "${pids[0]}" || true
+[ "$(status_of code)" = 3 ] && grep -q "no key found" "$work/err" || fail "no server: not exit 3"
+[ "$(status_of press-mode maybe)" = 2 ] && [ "$(status_of --bogus code)" = 2 ] || fail "a bad argument: not exit 2"
+echo "1 passed, 0 failed"
