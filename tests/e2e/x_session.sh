@@ -48,8 +48,10 @@ find_window() { window=$(xdotool search --onlyvisible --name '^Umbrata$' 2>/dev/
 
 # Closes the program through File, Exit and checks that the process $1 ends with status 0.
 close_with_file_exit() {
+  import -window "$window" -crop 100x40+0+35 "$work/closed-menu.png"
   xdotool mousemove --window "$window" 25 15 click 1
-  sleep 0.5
+  wait_until 'import -window "$window" -crop 100x40+0+35 "$work/menu.png" && ! compare -metric AE "$work/closed-menu.png" "$work/menu.png" null: 2>/dev/null' ||
+    fail "the File menu did not open"
   screenshot "${2:-file-menu}"
   xdotool mousemove --window "$window" 25 49 click 1
   wait_until "! kill -0 $1 2>/dev/null" 10 || fail "the program did not end after File, Exit"

@@ -1,5 +1,10 @@
 // Qt Quick Test of the views, against stand-ins for "otp_status" and "main_frame" that have the
 // model's and the controller's properties, methods and signals, and count how they are used.
+#include "gui/gui.h"
+#include "gui/main_frame.h"
+
+#include <QMetaMethod>
+#include <QMetaProperty>
 #include <QObject>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -82,21 +87,48 @@ class StandInModel : public QObject {
 
 class StandInFrame : public QObject {
   Q_OBJECT
+  Q_PROPERTY(bool key_without_access READ key_without_access NOTIFY key_without_access_changed)
   Q_PROPERTY(int rescans MEMBER rescans_)
   Q_PROPERTY(QString copied MEMBER copied_)
 
  public:
   Q_INVOKABLE void rescan_key() { ++rescans_; }
   Q_INVOKABLE void copy_to_clipboard(QString str) { copied_ = str; }
+  Q_INVOKABLE void set_key_without_access(bool on) {
+    key_without_access_ = on;
+    emit key_without_access_changed();
+  }
+  bool key_without_access() const { return key_without_access_; }
 
  signals:
   void show_otp_status();
   void hid_change_event();
+  void key_without_access_changed();
 
  private:
+  bool key_without_access_ = false;
   int rescans_ = 0;
   QString copied_;
 };
+
+// The stand-in offers every property, signal and invokable method of the real object, with the
+// same types, so the views cannot use what the real one lacks unnoticed, nor the other way.
+void check_stand_in(const QMetaObject& real, const QMetaObject& stand_in) {
+  for (int i = real.propertyOffset(); i < real.propertyCount(); ++i) {
+    const QMetaProperty p = real.property(i);
+    const QMetaProperty s = stand_in.property(stand_in.indexOfProperty(p.name()));
+    if (!s.isValid() || qstrcmp(s.typeName(), p.typeName()) != 0 || s.hasNotifySignal() != p.hasNotifySignal() ||
+        s.isWritable() != p.isWritable())
+      qFatal("%s: the stand-in's property %s differs", real.className(), p.name());
+  }
+  for (int i = real.methodOffset(); i < real.methodCount(); ++i) {
+    const QMetaMethod m = real.method(i);
+    if (m.access() != QMetaMethod::Public) continue;
+    const int j = stand_in.indexOfMethod(m.methodSignature().constData());
+    if (j < 0 || stand_in.method(j).methodType() != m.methodType() || qstrcmp(stand_in.method(j).typeName(), m.typeName()) != 0)
+      qFatal("%s: the stand-in lacks %s", real.className(), m.methodSignature().constData());
+  }
+}
 
 class Harness : public QObject {
   Q_OBJECT
@@ -115,11 +147,14 @@ class Harness : public QObject {
     model_.reset();
     frame_.setProperty("rescans", 0);
     frame_.setProperty("copied", QString());
+    frame_.set_key_without_access(false);
     publish_model(false);
   }
 
  public slots:
   void qmlEngineAvailable(QQmlEngine* engine) {
+    check_stand_in(OtpStatus::staticMetaObject, StandInModel::staticMetaObject);
+    check_stand_in(MainFrame::staticMetaObject, StandInFrame::staticMetaObject);
     context_ = engine->rootContext();
     context_->setContextProperty("main_frame", &frame_);
     context_->setContextProperty("harness", this);

@@ -1,10 +1,10 @@
 #include "tests/support/sim_server.h"
 
+#include "key/key_exception.h"
 #include "sim/config.h"
 #include "sim/wire.h"
 
-#include <gtest/gtest.h>
-
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -22,9 +22,8 @@ SimServer::SimServer(const std::string& config_json) {
   std::vector<keysim::KeyConfig> keys;
   std::string error;
   EXPECT_TRUE(keysim::parse_config(config_json, keys, error)) << error;
-  const std::string path = dir_.filePath("keysim.sock").toStdString();
-  ::setenv("KEYSIM_SOCKET", path.c_str(), 1);
-  server_ = std::make_unique<keysim::Server>(std::move(keys), path);
+  ::setenv("KEYSIM_SOCKET", socket_path().c_str(), 1);
+  server_ = std::make_unique<keysim::Server>(std::move(keys), socket_path());
   server_->set_tap([this](const std::string& key, bool from_host, const keysim::Bytes& report) {
     std::lock_guard<std::mutex> lock(mutex_);
     records_.push_back({key, from_host, report});
@@ -38,8 +37,10 @@ SimServer::~SimServer() {
   thread_.join();
 }
 
+std::string SimServer::socket_path() const { return dir_.filePath("keysim.sock").toStdString(); }
+
 std::string SimServer::command(const std::string& line) {
-  const int fd = keysim::wire::connect_to(keysim::wire::socket_path());
+  const int fd = keysim::wire::connect_to(socket_path());
   std::string reply;
   EXPECT_TRUE(fd >= 0 && keysim::wire::request(fd, line, reply)) << line;
   if (fd >= 0) ::close(fd);
@@ -57,4 +58,36 @@ std::vector<keysim::Bytes> SimServer::reports(const std::string& key_id, bool fr
 void SimServer::clear_reports() {
   std::lock_guard<std::mutex> lock(mutex_);
   records_.clear();
+}
+
+std::shared_ptr<U2FUsbKey> first_key_found() {
+  std::vector<std::shared_ptr<OTPUsbKey>> otp;
+  std::vector<std::shared_ptr<U2FUsbKey>> keys;
+  HID().find_device(orvalin_vendor_id, otp, keys);
+  EXPECT_FALSE(keys.empty()) << "discovery found no key";
+  return keys.empty() ? nullptr : keys.front();
+}
+
+std::string outcome(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const KeyNoObjectException& e) {
+    return std::string("KeyNoObjectException: ") + e.what();
+  } catch (const KeyAccessException& e) {
+    return std::string("KeyAccessException: ") + e.what();
+  } catch (const KeyException& e) {
+    return std::string("KeyException: ") + e.what();
+  }
+  return "ok";
+}
+
+std::string oathtool_code(std::int64_t time) {
+  const std::string command =
+      "oathtool --totp -b -d 6 --now @" + std::to_string(time) + " GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+  char line[32] = {};
+  if (!pipe || !std::fgets(line, sizeof line, pipe.get())) return "";
+  std::string code = line;
+  while (!code.empty() && code.back() == '\n') code.pop_back();
+  return code;
 }

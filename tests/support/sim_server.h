@@ -1,9 +1,15 @@
 #pragma once
 
+#include "key/hid.h"
 #include "sim/server.h"
+#include "tests/support/temp_log.h"
+
+#include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,9 +29,10 @@ class SimServer {
 
   // Sends a control command (as keysim's tool does) and returns the server's reply.
   std::string command(const std::string& line);
-  // The reports of key_id so far: output reports (from_host) or input reports.
+  // The reports of key_id so far, as they arrived: output reports (from_host) or input reports.
   std::vector<keysim::Bytes> reports(const std::string& key_id, bool from_host);
   void clear_reports();
+  std::string socket_path() const;
 
  private:
   struct Record {
@@ -38,4 +45,31 @@ class SimServer {
   std::thread thread_;
   std::mutex mutex_;
   std::vector<Record> records_;
+};
+
+// The first key that discovery finds, as the controller takes it; a test failure when none.
+std::shared_ptr<U2FUsbKey> first_key_found();
+// What call threw, as "<class>: <message>", or "ok".
+std::string outcome(const std::function<void()>& call);
+// The code oathtool gives at time for the sample key's secret; "" when oathtool is missing.
+std::string oathtool_code(std::int64_t time);
+inline ByteBuffer text(const std::string& s) { return ByteBuffer(s.begin(), s.end()); }
+
+// Tests against a simulated key, with a private log.
+class OnSim : public ::testing::Test {
+ protected:
+  explicit OnSim(const std::string& config = SimServer::sample_config()) : sim(config) { log.setup_quiet(); }
+
+  void arm(const std::string& fault, const std::string& key = "key0") {
+    ASSERT_EQ(sim.command("FAULT " + key + " " + fault).rfind("OK", 0), 0u) << fault;
+  }
+  // Output reports of key_id but liveness probes, which may reach the server late.
+  std::size_t requests(const std::string& key_id) {
+    std::size_t n = 0;
+    for (const auto& r : sim.reports(key_id, true)) n += r != keysim::Bytes(64, 0);
+    return n;
+  }
+
+  TempLog log;
+  SimServer sim;
 };

@@ -1,0 +1,280 @@
+// The key layer against the simulated key, over real U2F HID framing and a real socket.
+#include "tests/support/sim_server.h"
+
+#include "key/key_exception.h"
+
+#include <hidapi.h>
+
+#include <cstdio>
+
+namespace {
+
+using keysim::Bytes;
+
+Bytes padded(Bytes b) {
+  b.resize(64, 0);
+  return b;
+}
+
+const char* const many_credentials = R"({"keys": [{"id": "key0", "product_id": 2136, "press_mode_supported": true,
+  "active": "OT000001", "credentials": [
+  {"serial": "OT000001", "algorithm": 2, "hash": 1, "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"},
+  {"serial": "SHA1-8", "algorithm": 2, "hash": 1, "digits": 8, "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"},
+  {"serial": "SHA256-8", "algorithm": 2, "hash": 2, "digits": 8,
+   "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQGEZA"},
+  {"serial": "A-SERIAL-FOR-A-TWO-PACKET-LIST", "algorithm": 2, "hash": 1, "secret": "ME"}]}]})";
+
+class Key : public OnSim {
+ protected:
+  Key() : OnSim(many_credentials) {}
+  void SetUp() override {
+    key = first_key_found();
+    ASSERT_TRUE(key);
+  }
+  std::shared_ptr<U2FUsbKey> key;
+};
+
+TEST_F(Key, EveryRequestIsInitSelectThenTheCommandInFullReports) {
+  ByteBuffer serial;
+  key->op_get_active(serial);
+  EXPECT_EQ(serial, text("OT000001"));
+
+  const auto out = sim.reports("key0", true);
+  const auto in = sim.reports("key0", false);
+  ASSERT_EQ(out.size(), 3u);
+  ASSERT_EQ(in.size(), 3u);
+  for (const Bytes& r : out) EXPECT_EQ(r.size(), 64u) << "every write is a full report";
+  // INIT on the broadcast channel with an 8-byte nonce, which comes back.
+  EXPECT_EQ(Bytes(out[0].begin(), out[0].begin() + 7), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x86, 0x00, 0x08}));
+  EXPECT_EQ(Bytes(in[0].begin() + 7, in[0].begin() + 15), Bytes(out[0].begin() + 7, out[0].begin() + 15));
+  Bytes select(in[0].begin() + 15, in[0].begin() + 19);
+  Bytes command = select;
+  select.insert(select.end(), {0x83, 0x00, 0x0E, 0x00, 0xA4, 0x04, 0x00, 0x09, 0xD1, 0x56, 0x00, 0x01, 0x32, 0x83,
+                               0x26, 0x01, 0x01});
+  EXPECT_EQ(out[1], padded(select));
+  command.insert(command.end(), {0x83, 0x00, 0x05, 0x00, 0xE6, 0x00, 0x00, 0x00});
+  EXPECT_EQ(out[2], padded(command));
+  EXPECT_NE(log.read_log().find(" INFO [default] 52 09 21 4f 54 30 30 30 30 30 31 "), std::string::npos);
+}
+
+TEST_F(Key, EachOperationSendsItsBodyAndChangesTheKey) {
+  ByteBuffer hcode;
+  const std::vector<std::pair<std::function<void()>, Bytes>> cases = {
+      {[&] { key->op_personlization(1, 2, 8, text("k"), text("S2")); },
+       {0x00, 0x09, 0x00, 0x00, 0x0A, 0x53, 0x03, 0x01, 0x02, 0x08, 'k', 0x51, 0x02, 'S', '2'}},
+      {[&] { key->set_activate(text("S2")); }, {0x00, 0xE5, 0x00, 0x00, 0x04, 0x51, 0x02, 'S', '2'}},
+      {[&] { key->cal_hcode(text("S2"), hcode, 1111111109); },
+       {0x00, 0xA2, 0x01, 0x00, 0x0E, 0x54, 0x08, 0, 0, 0, 0, 0x02, 0x35, 0x23, 0xEC, 0x51, 0x02, 'S', '2'}},
+      {[&] { key->switch_press_mode(true); }, {0x80, 0xE1, 0x05, 0x02, 0x01, 0x01}},
+      {[&] { key->switch_press_mode(false); }, {0x80, 0xE1, 0x05, 0x02, 0x01, 0x00}},
+  };
+  for (const auto& [call, body] : cases) {
+    sim.clear_reports();
+    call();
+    const auto out = sim.reports("key0", true);
+    ASSERT_EQ(out.size(), 3u);
+    Bytes frame = {0x83, 0x00, static_cast<std::uint8_t>(body.size())};
+    frame.insert(frame.end(), body.begin(), body.end());
+    EXPECT_EQ(Bytes(out[2].begin() + 4, out[2].begin() + 4 + static_cast<long>(frame.size())), frame);
+  }
+  std::vector<User> users;
+  key->op_get_user_info(users);
+  ASSERT_EQ(users.size(), 5u);
+  EXPECT_EQ(users[4].serial_number, text("S2"));
+  EXPECT_EQ(std::make_pair(users[4].algorithm, users[4].type), std::make_pair(1u, 2u));
+  ByteBuffer serial;
+  key->op_get_active(serial);
+  EXPECT_EQ(serial, text("S2"));
+  EXPECT_EQ(outcome([&] { key->set_activate(text("NOPE")); }), "KeyException: resp_code exception: Wrong syntax");
+
+  key->switch_press_mode(true);
+  EXPECT_EQ(outcome([&] { key->op_get_active(serial); }), "KeyNoObjectException: No such object");
+  EXPECT_EQ(sim.command("PRESS key0"), "OK key0 pressed");
+  EXPECT_EQ(outcome([&] { key->op_get_active(serial); }), "ok");
+}
+
+TEST_F(Key, CodesEqualTheReferenceVectorsAndOathtool) {
+  // RFC 6238 appendix B, 8 digits, SHA-1 and SHA-256.
+  const std::tuple<std::uint64_t, std::uint32_t, std::uint32_t> vectors[] = {
+      {59, 94287082, 46119246}, {1111111109, 7081804, 68084774}, {1234567890, 89005924, 91819424},
+      {2000000000, 69279037, 90698825}, {20000000000, 65353130, 77737706}};
+  int digits = 0;
+  for (const auto& [time, sha1, sha256] : vectors) {
+    ByteBuffer hcode;
+    key->cal_hcode(text("SHA1-8"), hcode, time);
+    EXPECT_EQ(key->get_otp(hcode, digits), sha1) << time;
+    EXPECT_EQ(digits, 8);
+    key->cal_hcode(text("SHA256-8"), hcode, time);
+    EXPECT_EQ(key->get_otp(hcode, digits), sha256) << time;
+  }
+  for (std::int64_t time : {59ll, 1111111109ll, 1700000015ll}) {
+    ByteBuffer hcode;
+    key->cal_hcode(text("OT000001"), hcode, time);
+    char shown[16];
+    std::snprintf(shown, sizeof shown, "%06u", key->get_otp(hcode, digits));
+    EXPECT_EQ(digits, 6);
+    const std::string expected = oathtool_code(time);
+    if (expected.empty()) GTEST_SKIP() << "oathtool is not installed (scripts/install-deps installs it)";
+    EXPECT_EQ(shown, expected) << time;
+  }
+}
+
+TEST_F(Key, StatusWordsFromTheKey) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"9000", "ok"},
+      {"6A84", "KeyException: resp_code exception: No space"},
+      {"6982", "KeyException: resp_code exception: Auth required"},
+      {"6A80", "KeyException: resp_code exception: Wrong syntax"},
+      {"6581", "KeyException: resp_code exception: Generic error"},
+      {"6984", "KeyNoObjectException: No such object"},
+      {"6700", "KeyException: resp_code exception: Wrong length"},
+      {"6985", "KeyException: resp_code exception: Conditions not satisfied"},
+      {"6D00", "KeyException: resp_code exception: Ins not supported"},
+      {"6110", "KeyException: resp_code exception: More data available"},
+      {"6F00", "KeyException: resp_code exception: Unknown status word 6F00"},
+      {"64A1", "KeyException: resp_code exception: Unknown status word 64A1"},
+      {"6283", "ok"},  // ISO 7816 warnings
+      {"6310", "ok"},
+  };
+  for (const auto& [sw, expected] : cases) {
+    arm(std::string("status ") + sw);
+    ByteBuffer serial;
+    EXPECT_EQ(outcome([&] { key->op_get_active(serial); }), expected) << sw;
+  }
+}
+
+// Every fault of a key ends in its outcome, and the key answers again afterwards. The list of
+// credentials takes two packets, so the faults on continuation packets apply.
+TEST_F(Key, FaultsEndInTheirOutcomeAndTheKeyRecovers) {
+  struct Case {
+    const char* fault;
+    std::string expected;
+    ExchangeLimits limits;
+  };
+  const ExchangeLimits quick{std::chrono::milliseconds(300), std::chrono::seconds(30)};
+  // Refused at once, so a key layer that waited would run into the test's time-out.
+  const ExchangeLimits never{std::chrono::seconds(600), std::chrono::seconds(600)};
+  const Case cases[] = {
+      {"bad-nonce", "KeyException: Error in AllocateChannel", never},
+      {"short-init", "KeyException: Error in AllocateChannel", never},
+      {"init-error 06", "KeyException: Error in AllocateChannel", never},
+      {"silent", "KeyAccessException: U2F usb key sending command", quick},
+      {"bad-length", "KeyException: resp_code exception: Malformed response", never},
+      {"bad-length 0xFF", "KeyException: resp_code exception: Malformed response", quick},
+      {"bad-length 7610", "KeyException: U2F response of 7610 bytes is longer than any U2F HID message", never},
+      {"truncate", "KeyException: resp_code exception: Malformed response", quick},
+      {"out-of-sequence", "KeyException: U2F continuation packet out of sequence: expected 0, got 1", never},
+      {"error 06", "KeyException: U2F HID error packet 0x06 (channel busy)", never},
+      {"error 06 7", "KeyException: U2F HID error packet without a code", never},
+      {"foreign-report", "ok", never},
+      {"stale 5", "ok", never},
+      {"keepalive 15", "ok", {std::chrono::milliseconds(1000), std::chrono::seconds(30)}},
+      {"keepalive 2 2", "ok", never},
+      {"keepalive 20", "KeyAccessException: U2F usb key kept the exchange waiting too long",
+       {std::chrono::milliseconds(2000), std::chrono::milliseconds(1000)}},
+      {"remove", "KeyAccessException: U2F usb key sending command", never},
+  };
+  for (const Case& c : cases) {
+    arm(c.fault);
+    key->set_limits(c.limits);
+    std::vector<User> users;
+    EXPECT_EQ(outcome([&] { key->op_get_user_info(users); }), c.expected) << c.fault;
+    EXPECT_EQ(users.size(), c.expected == "ok" ? 4u : 0u) << c.fault;
+    if (std::string(c.fault) == "remove") break;
+    users.clear();
+    key->set_limits(never);
+    EXPECT_EQ(outcome([&] { key->op_get_user_info(users); }), "ok") << "after " << c.fault;
+  }
+  EXPECT_FALSE(key->is_alive());
+  const std::string text = log.read_log();
+  EXPECT_EQ(occurrences(text, " INFO [default] The key is waiting for a touch\n"), 1u);
+  EXPECT_NE(text.find(" ERROR [default] [Error detail]: Allocate channel\n"), std::string::npos);
+  EXPECT_NE(text.find("Key Exception (Error in AllocateChannel) occurs at key/u2f_usbkey.cpp:"), std::string::npos);
+}
+
+TEST_F(Key, AClosedKeyFailsWithoutTrafficAndTheProbeIsOneZeroReport) {
+  sim.clear_reports();
+  EXPECT_TRUE(key->is_alive());
+  ByteBuffer serial;
+  EXPECT_EQ(outcome([&] { key->op_get_active(serial); }), "ok") << "whatever the probe caused is flushed";
+  const auto out = sim.reports("key0", true);
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_EQ(out[0], Bytes(64, 0));
+  key->close();
+  key->close();
+  EXPECT_FALSE(key->is_alive());
+  int digits = 0;
+  EXPECT_EQ(outcome([&] { key->op_get_otp(text("OT000001"), digits); }), "KeyAccessException: U2F usb key is closed");
+  EXPECT_EQ(requests("key0"), 3u);
+}
+
+// Lists whose payload (records of 3 + serial bytes, then the status word) lands on the packet
+// boundaries: 57, 58, 116, 117 bytes, and one of ten packets.
+TEST(KeyLists, MultiPacketAnswersAtTheBoundariesArriveWhole) {
+  const std::vector<std::vector<int>> lists = {{29, 20}, {29, 21}, {25, 25, 26, 26}, {25, 26, 26, 26},
+                                               std::vector<int>(16, 32)};
+  const auto serial = [](std::size_t k, std::size_t n, int length) {
+    std::string s = "k" + std::to_string(k) + "c" + std::to_string(n) + "-";
+    s.resize(static_cast<std::size_t>(length), 'x');
+    return s;
+  };
+  std::string json = R"({"keys": [)";
+  for (std::size_t k = 0; k < lists.size(); ++k) {
+    json += std::string(k ? "," : "") + R"({"id": "list)" + std::to_string(k) + R"(", "product_id": 2136, "credentials": [)";
+    for (std::size_t n = 0; n < lists[k].size(); ++n)
+      json += std::string(n ? "," : "") + R"({"serial": ")" + serial(k, n, lists[k][n]) +
+              R"(", "algorithm": 2, "hash": 1, "secret": "ME"})";
+    json += "]}";
+  }
+  TempLog log;
+  log.setup_quiet();
+  SimServer sim(json + "]}");
+  std::vector<std::shared_ptr<OTPUsbKey>> otp;
+  std::vector<std::shared_ptr<U2FUsbKey>> keys;
+  HID().find_device(orvalin_vendor_id, otp, keys);
+  ASSERT_EQ(keys.size(), lists.size());
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    std::vector<User> users;
+    keys[k]->op_get_user_info(users);
+    ASSERT_EQ(users.size(), lists[k].size()) << k;
+    for (std::size_t n = 0; n < users.size(); ++n) EXPECT_EQ(users[n].serial_number, text(serial(k, n, lists[k][n])));
+  }
+  EXPECT_EQ(sim.reports("list4", false).size(), 2u + 10u) << "INIT, SELECT, then ten packets";
+}
+
+TEST(Discovery, OpensEveryFidoInterfaceOfTheVendorInOrderAndNamesTheOthers) {
+  TempLog log;
+  log.setup_quiet();
+  SimServer sim(R"({"keys": [
+    {"id": "foreign", "vendor_id": 4660, "product_id": 1},
+    {"id": "withkbd", "product_id": 2136, "interfaces": ["keyboard", "fido"]},
+    {"id": "twofido", "product_id": 2137, "interfaces": 2},
+    {"id": "gone", "product_id": 2138, "plugged": false},
+    {"id": "locked", "product_id": 2139, "openable": false}]})");
+  std::vector<std::shared_ptr<OTPUsbKey>> otp;
+  std::vector<std::shared_ptr<U2FUsbKey>> keys = {nullptr};
+  std::vector<KeyInterface> seen;
+  HID().find_device(orvalin_vendor_id, otp, keys, &seen);
+  ASSERT_EQ(keys.size(), 4u) << "appended to what was there";
+  std::string interfaces;
+  for (const KeyInterface& i : seen) interfaces += i.path + " " + std::to_string(i.product_id) + (i.opened ? " ok\n" : " no\n");
+  EXPECT_EQ(interfaces, "keysim:withkbd:1 2136 ok\nkeysim:twofido:0 2137 ok\nkeysim:twofido:1 2137 ok\nkeysim:locked:0 2139 no\n");
+  for (std::size_t i = 1; i < keys.size(); ++i) {
+    std::vector<User> users;
+    EXPECT_EQ(outcome([&] { keys[i]->op_get_user_info(users); }), "ok");
+  }
+  const std::string text = log.read_log();
+  EXPECT_NE(text.find(" INFO [default] Device Found\nvendor id: 96e   product id: 858\npath: keysim:withkbd:0\n"),
+            std::string::npos);
+  EXPECT_EQ(occurrences(text, "Opening Orvalin handle"), 3u);
+  EXPECT_EQ(occurrences(text, "Failed to open Orvalin handle"), 1u);
+
+  keys.clear();
+  HID().find_device(0x4321, otp, keys);
+  EXPECT_TRUE(keys.empty());
+  ::setenv("KEYSIM_SOCKET", "/nonexistent/keysim.sock", 1);
+  HID().find_device(orvalin_vendor_id, otp, keys);
+  EXPECT_TRUE(keys.empty());
+}
+
+}  // namespace

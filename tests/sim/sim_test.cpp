@@ -1,0 +1,113 @@
+// What of the simulated key no key-layer test reaches: the press window, config errors, the
+// control tool, the socket itself.
+#include "sim/applet.h"
+#include "sim/config.h"
+#include "sim/wire.h"
+#include "tests/support/sim_server.h"
+
+#include <cstdio>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using keysim::Bytes;
+
+std::pair<int, std::string> keysim_tool(const std::string& arguments) {
+  std::string output;
+  FILE* pipe = ::popen((std::string(KEYSIM_BIN) + " " + arguments + " 2>&1").c_str(), "r");
+  char buffer[256];
+  while (pipe && std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+  const int status = pipe ? ::pclose(pipe) : -1;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(Applet, PressModeWantsAPressInTheLastTenSeconds) {
+  keysim::AppletState state;
+  state.credentials.push_back({"S1", 2, keysim::Hash::sha1, 6, {'k'}, 0});
+  state.active = "S1";
+  auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1);
+  keysim::Applet applet(state, [&] { return now; });
+  bool selected = false;
+  applet.process({0x00, 0xA4, 0x04, 0x00, 0x09, 0xD1, 0x56, 0x00, 0x01, 0x32, 0x83, 0x26, 0x01, 0x01}, selected);
+  const Bytes get_active = {0x00, 0xE6, 0x00, 0x00, 0x00}, not_object = {0x69, 0x84};
+  EXPECT_EQ(applet.process({0x80, 0xE1, 0x05, 0x02, 0x01, 0x01}, selected), (Bytes{0x90, 0x00}));
+  EXPECT_EQ(applet.process(get_active, selected), not_object);
+  applet.press();
+  now += std::chrono::seconds(10);
+  EXPECT_EQ(applet.process(get_active, selected).size(), 7u);
+  now += std::chrono::milliseconds(1);
+  EXPECT_EQ(applet.process(get_active, selected), not_object);
+}
+
+TEST(Config, ErrorsNameTheKeyAndTheField) {
+  const auto key_with = [](const std::string& fields) { return R"({"keys": [{"id": "k1", "product_id": 2136, )" + fields + "}]}"; };
+  const std::pair<std::string, std::string> cases[] = {
+      {"{", "not JSON"},
+      {R"({"keys": [{"product_id": 1}]})", "key #1: field id: must be a non-empty string"},
+      {R"({"keys": [{"id": "k1"}]})", "key k1: field product_id: missing"},
+      {key_with(R"("interfaces": ["mouse"])"), "key k1: field interfaces: kinds are \"fido\" or \"keyboard\""},
+      {key_with(R"("press_mode": true)"), "key k1: field press_mode: is on for a key without press_mode_supported"},
+      {key_with(R"("active": "X")"), "key k1: field active: names no credential of this key"},
+      {key_with(R"("credentials": [{"serial": "S", "algorithm": 2, "hash": 1, "secret": "1!"}])"),
+       "key k1: credentials[0]: field secret: must be base32 (RFC 4648)"},
+      {R"({"keys": [{"id": "a", "product_id": 1}, {"id": "a", "product_id": 2}]})", "key a: field id: appears twice"},
+  };
+  for (const auto& [json, message] : cases) {
+    std::vector<keysim::KeyConfig> keys;
+    std::string error;
+    EXPECT_FALSE(keysim::parse_config(json, keys, error)) << json;
+    EXPECT_EQ(error.substr(0, message.size()), message) << json;
+  }
+}
+
+TEST(Server, ControlToolSaysWhatItDidAndExitsByOutcome) {
+  auto sim = std::make_unique<SimServer>();
+  const std::pair<std::string, std::pair<int, std::string>> cases[] = {
+      {"list", {0, "key0         plugged    press mode off          0 handles open\n"}},
+      {"press key0", {0, "key0 pressed\n"}},
+      {"fault key0 keepalive 3 2", {0, "key0: fault keepalive 3 2 armed\n"}},
+      {"unplug nokey", {1, "keysim: unknown key: nokey\n"}},
+      {"fault key0 stale -1", {1, "keysim: fault stale needs a count, 0 to 1000\n"}},
+  };
+  for (const auto& [arguments, expected] : cases) EXPECT_EQ(keysim_tool(arguments), expected) << arguments;
+  EXPECT_EQ(keysim_tool("frobnicate").first, 2);
+  EXPECT_EQ(keysim_tool("serve /nonexistent.json").first, 2);
+  sim.reset();
+  EXPECT_EQ(keysim_tool("list"), std::make_pair(2, "keysim: no server at " + std::string(std::getenv("KEYSIM_SOCKET")) +
+                                                        "; start one with keysim serve CONFIG\n"));
+}
+
+TEST(Server, SocketIsPrivateReplacesAStaleOneAndSurvivesGarbage) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("keysim.sock").toStdString();
+  const int stale = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);  // bound, then dead without unlinking
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(stale);
+
+  keysim::Server server({}, path);
+  std::string error;
+  ASSERT_TRUE(server.listen(error)) << error;
+  std::thread thread([&] { server.run(); });
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  for (const std::string& junk : {std::string("OPEN"), std::string(3000, 'Z'), std::string("\x00\x01", 2),
+                                  std::string("FAULT key0"), std::string("LIST")}) {
+    const int fd = keysim::wire::connect_to(path);
+    std::string reply;
+    EXPECT_TRUE(keysim::wire::request(fd, junk, reply)) << junk;
+    EXPECT_EQ(reply.substr(0, 2), junk == "LIST" ? "OK" : "ER") << junk;
+    ::close(fd);
+  }
+  server.stop();
+  thread.join();
+}
+
+}  // namespace
