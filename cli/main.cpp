@@ -99,12 +99,12 @@ std::shared_ptr<UsbKey> open_key(const QString& wanted_path) {
   if (found.seen.empty()) throw NoUsableKey("no key found");
   const std::string wanted = wanted_path.toStdString();
   std::size_t opened = 0;
-  for (const KeyInterface& interface : found.seen) {
-    if (wanted.empty() || interface.path == wanted) {
-      if (interface.opened) return found.keys.at(opened);
-      if (!wanted.empty()) throw NoUsableKey(no_access_message(interface.path));
+  for (const KeyInterface& key_interface : found.seen) {
+    if (wanted.empty() || key_interface.path == wanted) {
+      if (key_interface.opened) return found.keys.at(opened);
+      if (!wanted.empty()) throw NoUsableKey(no_access_message(key_interface.path));
     }
-    if (interface.opened) ++opened;
+    if (key_interface.opened) ++opened;
   }
   if (!wanted.empty()) throw NoUsableKey("no key at " + wanted);
   throw NoUsableKey(no_access_message(found.seen.front().path));
@@ -199,12 +199,12 @@ int command_list(const Options& options) {
   const Discovery found = discover();
   if (found.seen.empty()) throw NoUsableKey("no key found");
   QJsonArray rows;
-  for (const KeyInterface& interface : found.seen) {
-    const QString path = QString::fromStdString(interface.path);
+  for (const KeyInterface& key_interface : found.seen) {
+    const QString path = QString::fromStdString(key_interface.path);
     if (!options.key_path.isEmpty() && path != options.key_path) continue;
     rows.append(QJsonObject{{"path", path},
-                            {"product_id", QString("%1").arg(interface.product_id, 4, 16, QChar('0'))},
-                            {"access", interface.opened}});
+                            {"product_id", QString("%1").arg(key_interface.product_id, 4, 16, QChar('0'))},
+                            {"access", key_interface.opened}});
   }
   if (rows.isEmpty()) throw NoUsableKey("no key at " + options.key_path.toStdString());
   if (options.json) {
@@ -265,7 +265,7 @@ Options parse_options(const QCoreApplication& app) {
       "Commands:\n"
       "  code               the code of the active credential (or of --serial's)\n"
       "  info               the active credential's token information, then every credential\n"
-      "  list               every key interface seen, and whether you may open it\n"
+      "  list               every key key_interface seen, and whether you may open it\n"
       "  set-active SERIAL  make credential SERIAL the active one\n"
       "  press-mode on|off  make the key want a touch before it answers, or not\n\n"
       "Exit status: 0 success, 1 the key failed or refused, 2 usage error, 3 no usable key.");

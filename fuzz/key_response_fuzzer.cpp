@@ -1,10 +1,12 @@
 // Feeds arbitrary key answers to the response path: report reassembly, the command layer's
 // split, the status check, the user-record walk and get_otp, through a fake device.
 //
-// Input: one byte choosing the operation, then reports, each a length byte and that many bytes.
-// Length bits 0-6: the report's length (over 64: the read fails, as on removal). Bit 7: the
-// report is put on the request's channel and, after an INIT, carries the host's nonce, so that
-// the fuzzer gets past channel allocation as easily as a real key does.
+// Input: one byte choosing the operation, then reports, each a length byte, a flags byte and
+// that many bytes. Length 255: the read fails, as on removal; other lengths, up to 254, are
+// returned as they are, longer than a report too. Flag bit 0: the report is put on the request's
+// channel and, after an INIT, carries the host's nonce, so that the fuzzer gets past channel
+// allocation as easily as a real key does. Flag bit 1: the report was queued before the request,
+// for the flush to drain. Keep-alives and error packets of every length come from the bytes.
 #include "key/key_exception.h"
 #include "key/u2f_usbkey.h"
 
@@ -35,17 +37,20 @@ int hid_write(hid_device*, const unsigned char* data, size_t length) {
 }
 
 int hid_read_timeout(hid_device*, unsigned char* data, size_t length, int milliseconds) {
-  if (milliseconds == 0 || input_left == 0) return 0;  // the queue is empty when flushed
-  const std::uint8_t header = *input++;
-  --input_left;
-  const std::size_t size = header & 0x7F;
-  if (size > 64) return -1;
+  if (input_left < 2) return 0;
+  const bool queued = input[1] & 0x02;
+  if ((milliseconds == 0) != queued) return 0;  // the flush drains only what was queued before
+  const std::size_t size = input[0];
+  const bool on_channel = input[1] & 0x01;
+  input += 2;
+  input_left -= 2;
+  if (size == 255) return -1;
   const std::size_t taken = std::min(size, input_left);
-  std::uint8_t report[64] = {};
+  std::uint8_t report[254] = {};
   std::memcpy(report, input, taken);
   input += taken;
   input_left -= taken;
-  if (header & 0x80) {
+  if (on_channel) {
     std::memcpy(report, last_request + 1, std::min<std::size_t>(4, taken));
     if (last_request[5] == 0x86 && taken >= 15) std::memcpy(report + 7, last_request + 8, 8);
   }
