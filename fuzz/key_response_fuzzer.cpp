@@ -58,8 +58,6 @@ int hid_read_timeout(hid_device*, unsigned char* data, size_t length, int millis
   return static_cast<int>(std::min(taken, length));
 }
 
-int hid_read(hid_device* dev, unsigned char* data, size_t length) { return hid_read_timeout(dev, data, length, -1); }
-
 void hid_close(hid_device*) {}
 
 hid_device_info* hid_enumerate(unsigned short, unsigned short) { return nullptr; }
@@ -82,32 +80,18 @@ int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   input = data + 1;
   input_left = size - 1;
   U2FUsbKey key(&fake_device);
+  ByteBuffer serial;
+  std::vector<User> users;
+  int digits = 0;
+  std::uint8_t header[8] = {};
+  std::uint8_t* pointer = header;
   try {
     switch (data[0] % 5) {
-      case 0: {
-        ByteBuffer serial;
-        key.op_get_active(serial);
-        break;
-      }
-      case 1: {
-        std::vector<User> users;
-        key.op_get_user_info(users);
-        break;
-      }
-      case 2: {
-        int digits = 0;
-        key.op_get_otp({'O', 'T', '1'}, digits);
-        break;
-      }
-      case 3:
-        key.switch_press_mode(data[0] & 0x80);
-        break;
-      default: {
-        std::uint8_t header[8] = {};
-        std::uint8_t* pointer = header;
-        key.setup_header(pointer);
-        break;
-      }
+      case 0: key.op_get_active(serial); break;
+      case 1: key.op_get_user_info(users); break;
+      case 2: key.op_get_otp({'O', 'T', '1'}, digits); break;
+      case 3: key.switch_press_mode(data[0] & 0x80); break;
+      default: key.setup_header(pointer);
     }
   } catch (const KeyException&) {
   }

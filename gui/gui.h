@@ -74,6 +74,10 @@ class OtpStatus : public QObject {
   void err_msg_changed();
   void digits_changed();
 
+ protected:
+  // Empties the code box and shows message instead.
+  void show_failure(const QString& message);
+
  private:
   void update_otp(const std::uint64_t index);
   // Empties the code box once the shown code's step ended more than grace_ms ago.
@@ -82,7 +86,6 @@ class OtpStatus : public QObject {
   void update_serial_num();
   // Starts body on a new worker, unless the last one is still running. GUI thread only.
   bool start_worker(std::function<void()> body);
-  void show_failure(const QString& message);
   // Stores the text of serial_bytes; true when serial_num changed.
   bool store_serial_text();
 

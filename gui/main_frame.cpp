@@ -38,11 +38,7 @@ void MainFrame::rescan_key() {
   std::vector<KeyInterface> seen;
   HID().find_device(orvalin_vendor_id, otp_keys, u2f_keys, &seen);
   LOG(INFO) << (u2f_keys.empty() ? "No key found" : "Using the first key found");
-  const bool without_access = u2f_keys.empty() && !seen.empty();
-  if (without_access != key_without_access) {
-    key_without_access = without_access;
-    emit key_without_access_changed();
-  }
+  set_key_without_access(u2f_keys.empty() && !seen.empty());
   std::shared_ptr<UsbKey> key;
   if (!u2f_keys.empty()) key = u2f_keys.front();
   otp_keys.clear();
@@ -51,6 +47,12 @@ void MainFrame::rescan_key() {
   if (key) otp_status = std::make_shared<OtpStatus>(key);
   context->setContextProperty("otp_status", otp_status.get());
   emit show_otp_status();
+}
+
+void MainFrame::set_key_without_access(bool on) {
+  if (on == key_without_access) return;
+  key_without_access = on;
+  emit key_without_access_changed();
 }
 
 void MainFrame::copy_to_clipboard(QString str) { QGuiApplication::clipboard()->setText(str, QClipboard::Clipboard); }

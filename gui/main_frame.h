@@ -34,6 +34,9 @@ class MainFrame : public QObject {
   void hid_change_event();
   void key_without_access_changed();
 
+ protected:
+  void set_key_without_access(bool on);
+
  private:
   bool key_without_access = false;
   std::shared_ptr<OtpStatus> otp_status;

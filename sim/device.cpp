@@ -33,13 +33,13 @@ bool parse_number(const std::string& text, unsigned long max, int base, unsigned
 const char* Faults::names_help() {
   return "bad-nonce, short-init, truncate, silent, status SW (4 hex digits), bad-length [VALUE], "
          "foreign-report, remove, out-of-sequence, keepalive N [STATUS], error CODE [LENGTH], "
-         "init-error CODE [LENGTH], stale N, latency MS";
+         "init-error CODE [LENGTH], stale N, answer HEX, latency MS";
 }
 
 bool Faults::arm(const std::string& name, const std::string& argument, std::string& error) {
   unsigned long value = 0;
   const bool takes_argument = name == "status" || name == "bad-length" || name == "latency" || name == "keepalive" ||
-                              name == "error" || name == "init-error" || name == "stale";
+                              name == "error" || name == "init-error" || name == "stale" || name == "answer";
   // Faults of two arguments take them as one, separated by a blank.
   const auto blank = argument.find(' ');
   const std::string first = argument.substr(0, blank);
@@ -61,6 +61,15 @@ bool Faults::arm(const std::string& name, const std::string& argument, std::stri
     foreign_report = true;
   } else if (name == "remove") {
     remove = true;
+  } else if (name == "answer") {
+    Bytes data;
+    for (std::size_t i = 0; i + 1 < argument.size() && parse_number(argument.substr(i, 2), 0xFF, 16, value); i += 2)
+      data.push_back(static_cast<std::uint8_t>(value));
+    if (argument.empty() || data.size() * 2 != argument.size() || data.size() > 200) {
+      error = "fault answer needs data bytes in hex, 1 to 200 of them";
+      return false;
+    }
+    answer = std::move(data);
   } else if (name == "out-of-sequence") {
     out_of_sequence = true;
   } else if (name == "keepalive") {
@@ -291,6 +300,10 @@ DeviceOutput U2fDevice::msg(std::uint32_t cid, const Bytes& apdu) {
   if (!is_select && f.status) {
     response = status_only(*f.status);
     f.status.reset();
+  } else if (!is_select && f.answer) {
+    response = *f.answer;
+    response.insert(response.end(), {0x90, 0x00});
+    f.answer.reset();
   } else {
     response = applet_->process(apdu, selected_[cid]);
   }

@@ -48,6 +48,7 @@ struct Faults {
   bool truncate = false;        // next response of more than one packet: only its first is sent
   bool silent = false;          // next exchange: no answer at all
   std::optional<std::uint16_t> status;  // next application command but SELECT: this status word alone
+  std::optional<Bytes> answer;  // next application command but SELECT: these data, then 90 00
   // Next application command but SELECT: BCNTL replaced (0-255), or BCNTH and BCNTL (256-65535).
   std::optional<std::uint16_t> bad_length;
   bool foreign_report = false;  // next exchange: a report on another channel comes first

@@ -4,7 +4,6 @@
 #include "sim/config.h"
 #include "sim/wire.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -71,23 +70,11 @@ std::shared_ptr<U2FUsbKey> first_key_found() {
 std::string outcome(const std::function<void()>& call) {
   try {
     call();
-  } catch (const KeyNoObjectException& e) {
-    return std::string("KeyNoObjectException: ") + e.what();
-  } catch (const KeyAccessException& e) {
-    return std::string("KeyAccessException: ") + e.what();
   } catch (const KeyException& e) {
-    return std::string("KeyException: ") + e.what();
+    const char* kind = dynamic_cast<const KeyNoObjectException*>(&e) ? "KeyNoObjectException: "
+                       : dynamic_cast<const KeyAccessException*>(&e) ? "KeyAccessException: "
+                                                                      : "KeyException: ";
+    return kind + std::string(e.what());
   }
   return "ok";
-}
-
-std::string oathtool_code(std::int64_t time) {
-  const std::string command =
-      "oathtool --totp -b -d 6 --now @" + std::to_string(time) + " GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ 2>/dev/null";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-  char line[32] = {};
-  if (!pipe || !std::fgets(line, sizeof line, pipe.get())) return "";
-  std::string code = line;
-  while (!code.empty() && code.back() == '\n') code.pop_back();
-  return code;
 }

@@ -51,8 +51,6 @@ class SimServer {
 std::shared_ptr<U2FUsbKey> first_key_found();
 // What call threw, as "<class>: <message>", or "ok".
 std::string outcome(const std::function<void()>& call);
-// The code oathtool gives at time for the sample key's secret; "" when oathtool is missing.
-std::string oathtool_code(std::int64_t time);
 inline ByteBuffer text(const std::string& s) { return ByteBuffer(s.begin(), s.end()); }
 
 // Tests against a simulated key, with a private log.
