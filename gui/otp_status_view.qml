@@ -98,6 +98,8 @@ Item {
             hoverEnabled: true
             contentItem: Image {
                 source: "pic/clipboard-copy.png"
+                // Decoded small: a 512-pixel image is converted for the screen on a thread pool.
+                sourceSize: Qt.size(50, 50)
                 fillMode: Image.PreserveAspectFit
             }
             // What the label shows, without the blank: otp may already read 0 at the end of a step.
