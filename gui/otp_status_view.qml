@@ -62,7 +62,7 @@ Item {
             objectName: "otp_value_bar"
             Accessible.role: Accessible.StaticText
             Accessible.name: "One-time password"
-            Accessible.description: text.replace(/ /g, "")
+            Accessible.description: "The code of the key's active credential"
             readonly property bool has_code: otp_status !== null && otp_status.otp !== 0
             text: has_code ? otp_page.pad(otp_status.otp, otp_status.digits, " ") : ""
             background: Rectangle {
@@ -117,7 +117,7 @@ Item {
             objectName: "bar_left_time"
             Accessible.role: Accessible.StaticText
             Accessible.name: "Seconds left"
-            Accessible.description: text
+            Accessible.description: "Seconds left in the code's 30-second step"
             property int remain: 0
             text: (otp_status === null || otp_status.otp === 0) ? "" : remain + " seconds left"
             anchors.horizontalCenter: parent.horizontalCenter
