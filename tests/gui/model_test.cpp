@@ -115,16 +115,16 @@ TEST_F(Model, ACodeNeverOutlivesItsStep) {
 TEST_F(Model, KeyFailuresBecomeTheirTexts) {
   auto model = make_model();
   ASSERT_TRUE(code_of_this_step(*model));
-  const int shown_step = model->get_last_counter();
   // Press mode between two codes, then at the first read of the serial number.
   ASSERT_TRUE(model->set_press_mode(true));
   now = step_end();
   ASSERT_TRUE(text_shown(*model, press_text));
   EXPECT_EQ(model->get_otp(), 0);
   ASSERT_TRUE(model->set_press_mode(false));
-  EXPECT_EQ(model->get_last_counter(), shown_step);
 
-  // Any other failure clears the code and keeps the text; the next tick tries again.
+  // Any other failure clears the code and keeps the text; the next tick tries again. A new step,
+  // so that a tick asks the key even if a last worker of the step before showed a code.
+  now = step_end();
   arm("status 6A80");
   ASSERT_TRUE(tick_until(*model, [&] { return log.read_log().find("Update otp runtime error") != std::string::npos; }));
   ASSERT_TRUE(code_of_this_step(*model));
