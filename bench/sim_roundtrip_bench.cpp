@@ -1,20 +1,10 @@
 // Round trip of one report pair (PING out, echo back) through the simulated key: in process,
-// and through libhidapi-keysim, the socket and a real keysim server.
+// and through libhidapi-keysim, the socket and a keysim server on a thread of this process.
 #include "sim/device.h"
-#include "sim/wire.h"
+#include "tests/support/sim_server.h"
 
 #include <benchmark/benchmark.h>
 #include <hidapi.h>
-
-#include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -64,28 +54,9 @@ BENCHMARK(ThroughServer);
 }  // namespace
 
 int main(int argc, char** argv) {
-  char dir_template[] = "/tmp/keysim-bench-XXXXXX";
-  const std::string dir = ::mkdtemp(dir_template);
-  const std::string socket = dir + "/keysim.sock";
-  const std::string config = dir + "/keys.json";
-  std::ofstream(config) << R"({"keys": [{"id": "key0", "product_id": 2136}]})";
-  ::setenv("KEYSIM_SOCKET", socket.c_str(), 1);
-  const pid_t server = ::fork();
-  if (server == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    ::execl(KEYSIM_BIN, KEYSIM_BIN, "serve", config.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  for (int i = 0; i < 500 && keysim::wire::connect_to(socket) < 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-
+  SimServer sim;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-
-  ::kill(server, SIGTERM);
-  ::waitpid(server, nullptr, 0);
-  std::remove(config.c_str());
-  ::rmdir(dir.c_str());
   return 0;
 }
