@@ -71,10 +71,6 @@ ByteBuffer bytes_of(const QString& text) {
   return ByteBuffer(utf8.begin(), utf8.end());
 }
 
-// The window's words, empty for a value it does not know.
-QString algorithm_name(std::uint32_t algorithm) { return algorithm == 1 ? "HOTP" : algorithm == 2 ? "TOTP" : ""; }
-QString hash_name(std::uint32_t type) { return type == 1 ? "SHA-1" : type == 2 ? "SHA-256" : ""; }
-
 std::int64_t calendar_seconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
@@ -186,8 +182,8 @@ int command_info(const Options& options) {
     return 0;
   }
   print("Serial Number: " + text_of(serial));
-  print("Algorithm: " + algorithm_name(active->algorithm));
-  print("Hash: " + hash_name(active->type));
+  print(QString("Algorithm: ") + algorithm_name(active->algorithm));
+  print(QString("Hash: ") + hash_name(active->type));
   print("Credentials:");
   for (const User& user : users)
     print(QString("  %1  %2  %3").arg(text_of(user.serial_number), algorithm_name(user.algorithm), hash_name(user.type)));
@@ -265,7 +261,7 @@ Options parse_options(const QCoreApplication& app) {
       "Commands:\n"
       "  code               the code of the active credential (or of --serial's)\n"
       "  info               the active credential's token information, then every credential\n"
-      "  list               every key key_interface seen, and whether you may open it\n"
+      "  list               every key interface seen, and whether you may open it\n"
       "  set-active SERIAL  make credential SERIAL the active one\n"
       "  press-mode on|off  make the key want a touch before it answers, or not\n\n"
       "Exit status: 0 success, 1 the key failed or refused, 2 usage error, 3 no usable key.");

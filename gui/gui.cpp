@@ -145,8 +145,8 @@ bool OtpStatus::query_token_info() {
     LOG(ERROR) << "Failed to find the user";
     return false;
   }
-  const QString algorithm = user->algorithm == 1 ? "HOTP" : user->algorithm == 2 ? "TOTP" : "";
-  const QString hash = user->type == 1 ? "SHA-1" : user->type == 2 ? "SHA-256" : "";
+  const QString algorithm = algorithm_name(user->algorithm);
+  const QString hash = hash_name(user->type);
   if (user->algorithm == 1) LOG(ERROR) << "HOTP is not supported.";
   const QString text =
       "Serial Number: " + get_serial_num() + "\n" + "Algorithm: " + algorithm + "\n" + "Hash: " + hash + "\n";
@@ -207,11 +207,13 @@ bool OtpStatus::async_query_token_info() {
   return true;
 }
 
+std::int64_t OtpStatus::code_expiry_ms() const { return (std::int64_t{last_counter} + 1) * step * 1000 + grace_ms; }
+
 void OtpStatus::expire_code() {
   const std::int64_t now = now_ms();
   {
     std::lock_guard<std::mutex> lock(fields_mutex);
-    if (!code_shown || now < (std::int64_t{last_counter} + 1) * step * 1000 + grace_ms) return;
+    if (!code_shown || now < code_expiry_ms()) return;
     code_shown = false;
     otp = 0;
   }
@@ -223,7 +225,7 @@ void OtpStatus::schedule_expiry() {
   {
     std::lock_guard<std::mutex> lock(fields_mutex);
     if (!code_shown) return;
-    due = (std::int64_t{last_counter} + 1) * step * 1000 + grace_ms;
+    due = code_expiry_ms();
   }
   expiry.start(static_cast<int>(std::clamp<std::int64_t>(due - now_ms(), 0, std::int64_t{step} * 1000 + grace_ms)));
 }

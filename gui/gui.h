@@ -83,6 +83,8 @@ class OtpStatus : public QObject {
   // Empties the code box once the shown code's step ended more than grace_ms ago.
   void expire_code();
   void schedule_expiry();
+  // When the shown code's box empties, in ms since the epoch. Needs fields_mutex.
+  std::int64_t code_expiry_ms() const;
   void update_serial_num();
   // Starts body on a new worker, unless the last one is still running. GUI thread only.
   bool start_worker(std::function<void()> body);

@@ -22,6 +22,10 @@ const std::vector<RespCodeRow> resp_code_table = {
     {{0x6A, 0x80}, "Wrong data"},
 };
 
+const char* algorithm_name(std::uint32_t algorithm) { return algorithm == 1 ? "HOTP" : algorithm == 2 ? "TOTP" : ""; }
+
+const char* hash_name(std::uint32_t type) { return type == 1 ? "SHA-1" : type == 2 ? "SHA-256" : ""; }
+
 namespace {
 
 constexpr std::uint8_t user_record_tag = 0x52;

@@ -18,6 +18,10 @@ struct User {
   std::uint32_t type = 0;       // hash: 1 SHA-1, 2 SHA-256
 };
 
+// The names the program shows for a credential's algorithm and hash; empty for unknown codes.
+const char* algorithm_name(std::uint32_t algorithm);
+const char* hash_name(std::uint32_t type);
+
 struct RespCodeRow {
   ByteBuffer code;  // SW1 SW2
   std::string message;
