@@ -26,7 +26,7 @@ class OtpStatus : public QObject {
   Q_OBJECT
   Q_PROPERTY(QString serial_num READ get_serial_num WRITE set_serial_num NOTIFY serial_num_changed)
   Q_PROPERTY(int otp READ get_otp WRITE set_otp NOTIFY otp_changed)
-  Q_PROPERTY(int step READ get_step)
+  Q_PROPERTY(int step READ get_step CONSTANT)
   Q_PROPERTY(QString err_msg READ get_err_msg NOTIFY err_msg_changed)
   Q_PROPERTY(int digits READ get_digits WRITE set_digits NOTIFY digits_changed)
   Q_PROPERTY(QString token_info READ get_token_info WRITE set_token_info NOTIFY token_info_changed)

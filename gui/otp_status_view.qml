@@ -6,6 +6,9 @@ Item {
     id: otp_page
     objectName: "otp_page"
 
+    // The published model. Read every tick: a context property is looked up by name on each read.
+    readonly property QtObject model: otp_status
+
     // The number as a code of width digits, zero-filled, with delimiter after the first half.
     function pad(num, width, delimiter) {
         var text = "" + num
@@ -24,14 +27,15 @@ Item {
     }
 
     function time_changed() {
-        if (otp_status === null)
+        if (model === null)
             return
-        var seconds = new Date().getTime() / 1000
-        bar_left_time.remain = otp_status.step - (seconds % otp_status.step)
+        var step = model.step
+        var remain = step - (Date.now() / 1000) % step
+        bar_left_time.remain = remain
         // Written without a signal: the old code stays on screen until the new one arrives.
-        if (bar_left_time.remain < 1.3)
-            otp_status.otp = 0
-        otp_status.response_time_changed()
+        if (remain < 1.3)
+            model.otp = 0
+        model.response_time_changed()
     }
 
     Rectangle {
@@ -63,8 +67,8 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: "One-time password"
             Accessible.description: "The code of the key's active credential"
-            readonly property bool has_code: otp_status !== null && otp_status.otp !== 0
-            text: has_code ? otp_page.pad(otp_status.otp, otp_status.digits, " ") : ""
+            readonly property bool has_code: otp_page.model !== null && otp_page.model.otp !== 0
+            text: has_code ? otp_page.pad(otp_page.model.otp, otp_page.model.digits, " ") : ""
             background: Rectangle {
                 color: "lightgray"
             }
@@ -112,25 +116,65 @@ Item {
             onActivated: btn_copy.clicked()
         }
 
-        Label {
+        // Changes once a second. Every number it can show is laid out once, in a strip behind a
+        // window one line high: a new number moves the strip, and only its window is drawn again.
+        Row {
             id: bar_left_time
             objectName: "bar_left_time"
             Accessible.role: Accessible.StaticText
-            Accessible.name: "Seconds left"
+            Accessible.name: text
             Accessible.description: "Seconds left in the code's 30-second step"
             property int remain: 0
-            text: (otp_status === null || otp_status.otp === 0) ? "" : remain + " seconds left"
+            readonly property string text: (otp_page.model === null || otp_page.model.otp === 0) ? "" : remain + " seconds left"
+            visible: text !== ""
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: otp_value_bar.bottom
             anchors.topMargin: 15
-            font.pixelSize: 18
-            color: "black"
+
+            Item {
+                readonly property int most: otp_page.model !== null ? otp_page.model.step : 30  // remain at a step boundary
+                readonly property real digit_width: seconds_metrics.advanceWidth("0")
+                width: (bar_left_time.remain >= 10 ? 2 : 1) * digit_width
+                height: seconds_unit.height
+                clip: true
+
+                FontMetrics {
+                    id: seconds_metrics
+                    font: seconds_unit.font
+                }
+
+                Label {
+                    objectName: "seconds_strip"
+                    Accessible.ignored: true
+                    anchors.right: parent.right
+                    y: -(parent.most - bar_left_time.remain) * parent.height
+                    text: {
+                        var lines = []
+                        for (var n = parent.most; n >= 0; --n)
+                            lines.push(n)
+                        return lines.join("\n")
+                    }
+                    horizontalAlignment: Text.AlignRight
+                    lineHeightMode: Text.FixedHeight
+                    lineHeight: parent.height
+                    font: seconds_unit.font
+                    color: "black"
+                }
+            }
+
+            Label {
+                id: seconds_unit
+                Accessible.ignored: true
+                text: " seconds left"
+                font.pixelSize: 18
+                color: "black"
+            }
         }
 
         Label {
             id: bar_information
             objectName: "bar_information"
-            text: (otp_status !== null && otp_status.otp === 0) ? otp_status.err_msg : ""
+            text: (otp_page.model !== null && otp_page.model.otp === 0) ? otp_page.model.err_msg : ""
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
             anchors.top: otp_value_bar.bottom

@@ -62,7 +62,19 @@ TestCase {
         compare(findChild(page, "bar_information").text, "")
         countdown.remain = 2
         compare(countdown.text, "2 seconds left")
-        compare(code.Accessible.name, "One-time password")
+        // The countdown's window onto its strip of numbers: one whole line, the one of remain.
+        var strip = findChild(countdown, "seconds_strip")
+        var lens = strip.parent
+        var lines = strip.text.split("\n")
+        compare(strip.contentHeight, lines.length * lens.height, "lines one window high")
+        var metrics = createTemporaryQmlObject("import QtQuick 2.9; FontMetrics {}", page)
+        metrics.font = strip.font
+        for (var remain of [30, 10, 9, 0]) {
+            countdown.remain = remain
+            var shown = -strip.y / lens.height
+            compare([shown, lines[shown]], [Math.round(shown), "" + remain])
+            verify(metrics.advanceWidth(lines[shown]) <= lens.width + 0.5, "the window is wide enough for " + remain)
+        }
 
         model.otp = 0  // what the page writes in the last second: no signal
         countdown.remain = 1
