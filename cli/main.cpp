@@ -62,10 +62,6 @@ void print(const QString& text) { std::cout << text.toStdString() << '\n'; }
 
 void print_json(const QJsonDocument& document) { print(QString::fromUtf8(document.toJson(QJsonDocument::Compact))); }
 
-QString text_of(const ByteBuffer& bytes) {
-  return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
-}
-
 ByteBuffer bytes_of(const QString& text) {
   const QByteArray utf8 = text.toUtf8();
   return ByteBuffer(utf8.begin(), utf8.end());

@@ -18,16 +18,12 @@ std::int64_t calendar_ms() {
       .count();
 }
 
-QString text_of(const ByteBuffer& bytes) {
-  return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
-}
-
 }  // namespace
 
 OtpStatus::OtpStatus(const std::shared_ptr<UsbKey>& key, QObject* parent)
     : QObject(parent), key(key), now_ms(calendar_ms) {
   expiry.setSingleShot(true);
-  connect(&expiry, &QTimer::timeout, this, &OtpStatus::expire_code);
+  connect(&expiry, &QTimer::timeout, this, [this] { expire_code(now_ms()); });
   // Queued from a worker: the timer belongs to the GUI thread.
   connect(this, &OtpStatus::otp_changed, this, &OtpStatus::schedule_expiry);
 }
@@ -181,9 +177,10 @@ bool OtpStatus::start_worker(std::function<void()> body) {
 }
 
 int OtpStatus::response_time_changed() {
-  const std::int64_t index = now_ms() / (step * 1000);
+  const std::int64_t now = now_ms();
+  const std::int64_t index = now / (step * 1000);
   const int step_start = static_cast<int>(static_cast<std::uint32_t>(index * step));
-  expire_code();
+  expire_code(now);
   if (index == get_last_counter()) return step_start;
 
   std::unique_lock<std::mutex> lock(key_mutex, std::try_to_lock);
@@ -209,8 +206,7 @@ bool OtpStatus::async_query_token_info() {
 
 std::int64_t OtpStatus::code_expiry_ms() const { return (std::int64_t{last_counter} + 1) * step * 1000 + grace_ms; }
 
-void OtpStatus::expire_code() {
-  const std::int64_t now = now_ms();
+void OtpStatus::expire_code(std::int64_t now) {
   {
     std::lock_guard<std::mutex> lock(fields_mutex);
     if (!code_shown || now < code_expiry_ms()) return;

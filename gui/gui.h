@@ -80,8 +80,8 @@ class OtpStatus : public QObject {
 
  private:
   void update_otp(const std::uint64_t index);
-  // Empties the code box once the shown code's step ended more than grace_ms ago.
-  void expire_code();
+  // Empties the code box once the shown code's step ended more than grace_ms before now.
+  void expire_code(std::int64_t now);
   void schedule_expiry();
   // When the shown code's box empties, in ms since the epoch. Needs fields_mutex.
   std::int64_t code_expiry_ms() const;

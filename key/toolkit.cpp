@@ -27,6 +27,10 @@ void keep_previous_log(const char* file_name, std::size_t) {
 
 }  // namespace
 
+QString text_of(const ByteBuffer& bytes) {
+  return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+}
+
 void setup_log(std::string conf_path) {
   el::Configurations conf(conf_path);
 

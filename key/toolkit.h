@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -12,6 +14,9 @@ using ByteBuffer = std::vector<std::uint8_t>;
 // log file at <application data>/Orvalin Direzoda/Umbrata/Umbrata.log. Never fails: a missing
 // configuration leaves the library's defaults, a missing data folder leaves the file name alone.
 void setup_log(std::string conf_path);
+
+// The bytes as UTF-8 text: how serial numbers are shown.
+QString text_of(const ByteBuffer& bytes);
 
 // Each byte as two lower-case hex digits followed by one blank ("01 ab 00 ").
 std::ostringstream hex_dump(const ByteBuffer& bytes);
