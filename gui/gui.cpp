@@ -189,7 +189,10 @@ int OtpStatus::response_time_changed() {
   lock.unlock();
 
   if (need_serial) {
-    start_worker([this] { update_serial_num(); });
+    // A newly opened key: its code follows the serial number on the same worker, not a tick later.
+    start_worker([this] {
+      if (update_serial_num()) update_otp(static_cast<std::uint64_t>(now_ms() / (step * 1000)));
+    });
   } else {
     start_worker([this, index] { update_otp(static_cast<std::uint64_t>(index)); });
   }
@@ -273,7 +276,7 @@ void OtpStatus::update_otp(const std::uint64_t index) {
   }
 }
 
-void OtpStatus::update_serial_num() {
+bool OtpStatus::update_serial_num() {
   LOG(INFO) << "update serial num";
   std::lock_guard<std::mutex> lock(key_mutex);
   LOG(INFO) << "New thread started.";
@@ -281,6 +284,7 @@ void OtpStatus::update_serial_num() {
     key->op_get_active(serial_bytes);
     LOG(INFO) << "get serial num=" << hex_dump(serial_bytes).str();
     if (store_serial_text()) emit serial_num_changed();
+    return !serial_bytes.empty();
   } catch (const KeyNoObjectException&) {
     show_failure(press_key_text);
   } catch (const KeyAccessException&) {
@@ -289,4 +293,5 @@ void OtpStatus::update_serial_num() {
   } catch (const std::runtime_error&) {
     LOG(ERROR) << "Update otp runtime error";
   }
+  return false;
 }

@@ -41,7 +41,8 @@ class OtpStatus : public QObject {
   ~OtpStatus() override;
 
   // One refresh tick: takes down a code whose step has ended, and starts a worker when the code
-  // of the current step is missing and the key is free. Never waits on the key. Returns the
+  // of the current step is missing and the key is free; for a key whose serial number is not
+  // read yet, that one worker reads it and then the code. Never waits on the key. Returns the
   // start of the current step in seconds (low 32 bits).
   Q_INVOKABLE int response_time_changed();
   Q_INVOKABLE bool set_press_mode(bool on);
@@ -85,7 +86,8 @@ class OtpStatus : public QObject {
   void schedule_expiry();
   // When the shown code's box empties, in ms since the epoch. Needs fields_mutex.
   std::int64_t code_expiry_ms() const;
-  void update_serial_num();
+  // Reads the serial number of the active credential; true when the key gave one.
+  bool update_serial_num();
   // Starts body on a new worker, unless the last one is still running. GUI thread only.
   bool start_worker(std::function<void()> body);
   // Stores the text of serial_bytes; true when serial_num changed.

@@ -8,6 +8,8 @@ Item {
         color: "transparent"
         Label {
             id: no_key
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: "No Key Detected!"
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: parent.top
@@ -17,6 +19,8 @@ Item {
         }
         Label {
             objectName: "access_hint"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text.replace("\n", " ")
             visible: main_frame !== null && main_frame.key_without_access
             text: "A key is plugged in, but you may not open it.\nSee the README: udev rule."
             horizontalAlignment: Text.AlignHCenter

@@ -26,6 +26,13 @@ int main(int argc, char* argv[]) {
   // through shared memory, which costs a round trip to the X server before each frame.
   if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME")) qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
   if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+  // Qt 5 scales to the screen only when asked: at 192 dpi the window would stay half the size of
+  // everything around it. The user's own QT_ENABLE_HIGHDPI_SCALING or QT_AUTO_SCREEN_SCALE_FACTOR
+  // decides instead; QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS apply on top, as Qt does.
+  if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING") && !qEnvironmentVariableIsSet("QT_AUTO_SCREEN_SCALE_FACTOR"))
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+  // The images' @2x variants on such a screen.
+  QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
   QGuiApplication app(argc, argv);
   // Where Verdana is missing, a sans-serif like it: the software scene graph would otherwise
   // follow the application font's monospace hint, and the two renderers would differ.

@@ -24,6 +24,19 @@ ApplicationWindow {
         return item.contentItem.implicitWidth + 2 * Math.max(item.padding, min_padding)
     }
 
+    // As wide as its widest entry.
+    function get_menu_width(menu) {
+        var width = 0
+        for (var i = 0; i < menu.count; ++i)
+            width = Math.max(width, get_item_width(menu.itemAt(i), 20))
+        return width
+    }
+
+    // "&File" as Qt draws a mnemonic: the letter after "&" underlined, no "&".
+    function mnemonic_text(text) {
+        return text.replace(/&(.)/, "<u>$1</u>")
+    }
+
     // The page on show may be the init page, which has no timer.
     function call_page(name) {
         var page = stackView.currentItem
@@ -41,8 +54,11 @@ ApplicationWindow {
         delegate: MenuBarItem {
             id: menuBarItem
             enabled: menu ? menu.enabled : true
+            Accessible.name: menuBarItem.text.replace("&", "")
             contentItem: Text {
-                text: menuBarItem.text
+                text: window.mnemonic_text(menuBarItem.text)
+                textFormat: Text.StyledText
+                Accessible.ignored: true
                 font.family: "Verdana"
                 font.pixelSize: 16
                 opacity: menuBarItem.enabled ? 1.0 : 0.3
@@ -59,7 +75,7 @@ ApplicationWindow {
 
         Menu {
             id: menu_file
-            title: qsTr("File")
+            title: qsTr("&File")
             font.family: "Verdana"
             font.pixelSize: menuBar.sub_menu_pixel_size
             width: get_item_width(menu_file.itemAt(0), 20)
@@ -71,18 +87,26 @@ ApplicationWindow {
         Menu {
             id: menu_settings
             objectName: "menu_settings"
-            title: qsTr("Settings")
-            enabled: otp_status !== null
+            title: qsTr("&Settings")
             font.pixelSize: menuBar.sub_menu_pixel_size
-            width: get_item_width(menu_settings.itemAt(0), 20)
+            width: get_menu_width(menu_settings)
             MenuItem {
+                objectName: "token_info_item"
                 text: "Token Info..."
+                enabled: otp_status !== null
                 onTriggered: dialog_token_info.open()
+            }
+            MenuItem {
+                objectName: "clear_clipboard_item"
+                text: "Clear copied codes after 30 s"
+                checkable: true
+                checked: main_frame !== null && main_frame.clear_copied_codes
+                onCheckedChanged: if (main_frame !== null) main_frame.clear_copied_codes = checked
             }
         }
         Menu {
             id: menu_help
-            title: qsTr("Help")
+            title: qsTr("&Help")
             font.pixelSize: menuBar.sub_menu_pixel_size
             width: get_item_width(menu_help.itemAt(0), 20)
             MenuItem {
@@ -197,6 +221,8 @@ ApplicationWindow {
 
         Text {
             objectName: "token_info_text"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text.trim().replace(/,?\s*\n/g, ", ")
             text: dialog_token_info.has_info ? otp_status.token_info
                                              : "If you are in Press Mode, \nthe key requires press to get token info"
             color: dialog_token_info.has_info ? "black" : "red"

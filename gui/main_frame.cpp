@@ -6,13 +6,30 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QQmlContext>
+#include <QSettings>
 #include <QWindow>
 
 #include <easylogging++.h>
 
+namespace {
+
+// Beside the log folder's names: ~/.config/Orvalin Direzoda/Umbrata.conf on Linux.
+QSettings user_settings() { return QSettings(QStringLiteral("Orvalin Direzoda"), QStringLiteral("Umbrata")); }
+const QString clear_copied_codes_key = QStringLiteral("clipboard/clear_copied_codes");
+
+}  // namespace
+
 MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent)
     : QObject(parent), context(context), app(app) {
+  clear_copied_codes = user_settings().value(clear_copied_codes_key, true).toBool();
+  copied_code_expiry.setSingleShot(true);
+  copied_code_expiry.setInterval(copied_code_lifetime_ms);
+  connect(&copied_code_expiry, &QTimer::timeout, this, &MainFrame::forget_copied_code);
+  // While the application still runs: Qt's X11 clipboard hands what it owns to a clipboard
+  // manager when it is destroyed.
+  connect(app, &QCoreApplication::aboutToQuit, this, &MainFrame::forget_copied_code);
   device_event = std::make_shared<DeviceEvent>(this);
   app->installNativeEventFilter(device_event.get());
   context->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
@@ -55,4 +72,32 @@ void MainFrame::set_key_without_access(bool on) {
   emit key_without_access_changed();
 }
 
-void MainFrame::copy_to_clipboard(QString str) { QGuiApplication::clipboard()->setText(str, QClipboard::Clipboard); }
+void MainFrame::copy_to_clipboard(QString str) {
+  auto* data = new QMimeData;
+  data->setText(str);
+  // What password managers set: clipboard managers leave such an entry out of their history.
+  data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+  QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+  copied_code = str;
+  if (clear_copied_codes) copied_code_expiry.start();
+}
+
+void MainFrame::forget_copied_code() {
+  copied_code_expiry.stop();
+  if (copied_code.isEmpty() || !clear_copied_codes) return;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (clipboard->ownsClipboard() && clipboard->text(QClipboard::Clipboard) == copied_code) {
+    clipboard->clear(QClipboard::Clipboard);
+    LOG(INFO) << "The copied code was cleared from the clipboard";
+  } else {
+    LOG(INFO) << "The clipboard changed since the code was copied: left alone";
+  }
+  copied_code.clear();
+}
+
+void MainFrame::set_clear_copied_codes(bool on) {
+  if (on == clear_copied_codes) return;
+  clear_copied_codes = on;
+  user_settings().setValue(clear_copied_codes_key, on);
+  emit clear_copied_codes_changed();
+}

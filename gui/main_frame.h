@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -17,6 +18,10 @@ class MainFrame : public QObject {
   Q_OBJECT
   // True while no key is usable but discovery saw a key of the vendor that it may not open.
   Q_PROPERTY(bool key_without_access READ get_key_without_access NOTIFY key_without_access_changed)
+  // Whether a copied code leaves the clipboard after copied_code_lifetime_ms and when the program
+  // quits. Remembered across runs; on unless the user turned it off.
+  Q_PROPERTY(bool clear_copied_codes READ get_clear_copied_codes WRITE set_clear_copied_codes NOTIFY
+                 clear_copied_codes_changed)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
@@ -26,19 +31,32 @@ class MainFrame : public QObject {
   // Keeps a model whose key still answers; otherwise drops it, runs discovery, wraps the first
   // key found in a new model, publishes it (or null) and emits show_otp_status.
   Q_INVOKABLE void rescan_key();
+  // Puts str on the clipboard, marked as a secret that clipboard managers keep out of their history.
   Q_INVOKABLE void copy_to_clipboard(QString str);
   bool get_key_without_access() const { return key_without_access; }
+  bool get_clear_copied_codes() const { return clear_copied_codes; }
+  void set_clear_copied_codes(bool on);
+
+  static constexpr int copied_code_lifetime_ms = 30000;
 
  signals:
   void show_otp_status();
   void hid_change_event();
   void key_without_access_changed();
+  void clear_copied_codes_changed();
 
  protected:
   void set_key_without_access(bool on);
 
  private:
+  // Empties the clipboard if it still holds exactly the code that we put there; what the user
+  // copied since is never touched.
+  void forget_copied_code();
+
   bool key_without_access = false;
+  bool clear_copied_codes = true;
+  QString copied_code;
+  QTimer copied_code_expiry;
   std::shared_ptr<OtpStatus> otp_status;
   QQmlContext* context;
   QGuiApplication* app;

@@ -65,7 +65,7 @@ Item {
             id: otp_value_bar
             objectName: "otp_value_bar"
             Accessible.role: Accessible.StaticText
-            Accessible.name: "One-time password"
+            Accessible.name: text !== "" ? "One-time password " + text : "No one-time password"
             Accessible.description: "The code of the key's active credential"
             readonly property bool has_code: otp_page.model !== null && otp_page.model.otp !== 0
             text: has_code ? otp_page.pad(otp_page.model.otp, otp_page.model.digits, " ") : ""
@@ -174,6 +174,8 @@ Item {
         Label {
             id: bar_information
             objectName: "bar_information"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: (otp_page.model !== null && otp_page.model.otp === 0) ? otp_page.model.err_msg : ""
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
@@ -192,4 +194,7 @@ Item {
         running: true
         onTriggered: otp_page.time_changed()
     }
+
+    // A newly opened key: ask for its code now, not two ticks from now.
+    Component.onCompleted: time_changed()
 }

@@ -69,10 +69,11 @@ QImage clipboard_copy() {
   return image;
 }
 
-// The word mark of the maker.
-QImage word_mark() {
-  QImage image = blank(210, 75);
+// The word mark of the maker, 210 x 75 times scale.
+QImage word_mark(int scale) {
+  QImage image = blank(210 * scale, 75 * scale);
   QPainter p(&image);
+  p.scale(scale, scale);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setPen(QPen(accent_colour, 4, Qt::SolidLine, Qt::RoundCap));
@@ -90,11 +91,11 @@ QImage word_mark() {
 // The code box's shadow, for a BorderImage with borders of 2 * reach: the box, #aa000000, blurred
 // as DropShadow blurred it with radius 9 and 9 samples (taps 2.25 px apart weighted by a gaussian
 // of deviation 3 taps), the box covering all but the outer reach. The software scene graph runs
-// no shader, so the blur is done here, once.
-QImage code_shadow() {
-  const int reach = 9;
-  const double deviation = 3 * 2.25;
-  const int size = 4 * reach + 2;
+// no shader, so the blur is done here, once; at scale 2 for screens of twice the density.
+QImage code_shadow(int scale) {
+  const int reach = 9 * scale;
+  const double deviation = 3 * 2.25 * scale;
+  const int size = 4 * reach + 2 * scale;
   std::vector<double> weights;
   double total = 0;
   for (int d = -reach; d <= reach; ++d) {
@@ -123,10 +124,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QDir out(QString::fromLocal8Bit(argv[1]));
+  // The "@2x" variants are what Qt shows on a screen of twice the density.
   const bool ok = key_and_clock(48).save(out.filePath("brenvale-logo-48-48.png")) &&
+                  key_and_clock(96).save(out.filePath("brenvale-logo-48-48@2x.png")) &&
                   key_and_clock(512).save(out.filePath("brenvale-icon.png")) &&
                   clipboard_copy().save(out.filePath("clipboard-copy.png")) &&
-                  word_mark().save(out.filePath("orvalin_logo.png")) &&
-                  code_shadow().save(out.filePath("code-shadow.png"));
+                  word_mark(1).save(out.filePath("orvalin_logo.png")) &&
+                  word_mark(2).save(out.filePath("orvalin_logo@2x.png")) &&
+                  code_shadow(1).save(out.filePath("code-shadow.png")) &&
+                  code_shadow(2).save(out.filePath("code-shadow@2x.png"));
   return ok ? 0 : 1;
 }

@@ -9,11 +9,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <sys/syscall.h>
@@ -67,12 +70,15 @@ class Model : public OnSim {
 
 const QString press_text = "Press the key to get the OTP!";
 
-TEST_F(Model, ShowsTheSerialThenOneCodePerStep) {
+TEST_F(Model, ANewKeyShowsItsSerialAndCodeAfterOneTickThenOneCodePerStep) {
   auto model = make_model();
+  const auto codes = counter(model.get(), &OtpStatus::otp_changed);
+  // The one tick that a newly shown page gives: the serial number, then the code, without another.
   EXPECT_EQ(model->response_time_changed(), static_cast<int>(now / 30000 * 30));
-  ASSERT_TRUE(tick_until(*model, [&] { return model->get_serial_num() == "OT000001"; }));
-  ASSERT_TRUE(code_of_this_step(*model));
+  ASSERT_TRUE(wait_until([&] { return model->get_last_counter() == now / 30000; }));
+  EXPECT_EQ(model->get_serial_num(), "OT000001");
   EXPECT_EQ(model->get_digits(), 6);
+  EXPECT_TRUE(wait_until([&] { return *codes == 1; }));
   const std::size_t sent = requests("key0");
   for (int i = 0; i < 20; ++i) model->response_time_changed();
   EXPECT_EQ(requests("key0"), sent) << "a shown step asks the key nothing";
@@ -215,22 +221,47 @@ TEST_F(Controller, UsesTheFirstKeyWhileItAnswersAndSaysWhenAKeyMayNotBeOpened) {
 }
 
 TEST_F(Controller, TheWindowNeverWaitsOnABusyKeyAndClosesAtOnce) {
+  // As the window does: every device change rescans.
+  QObject::connect(frame.get(), &MainFrame::hid_change_event, frame.get(), &MainFrame::rescan_key);
   frame->rescan_key();
   OtpStatus* model = published();
   ASSERT_NE(model, nullptr);
   model->set_clock([this] { return now.load(); });
-  arm("keepalive 1000", "first");  // a hundred seconds of "still working"
+  arm("keepalive 300", "first");  // thirty seconds of "still working"
   model->response_time_changed();
   ASSERT_TRUE(wait_until([&] { return requests("first") >= 3; }));
-  for (int i = 0; i < 3; ++i) {
+
+  // The GUI thread's longest stall, measured in its own event loop, while ticks come and another
+  // key is plugged and pulled: a rescan or a tick that waited on the key would stall it for as long
+  // as the worker holds the key.
+  QElapsedTimer since_last;
+  qint64 longest_stall = 0;
+  QTimer heartbeat;
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] { longest_stall = std::max(longest_stall, since_last.restart()); });
+  heartbeat.start(10);
+  since_last.start();
+  const auto changes = counter(frame.get(), &MainFrame::hid_change_event);
+  for (const char* change : {"UNPLUG locked", "PLUG locked", "UNPLUG locked"}) {
+    ASSERT_EQ(sim.command(change).rfind("OK", 0), 0u) << change;
     now = step_end();
     model->response_time_changed();
-    frame->rescan_key();
   }
+  ASSERT_TRUE(wait_until([&] { return *changes == 3; }));
+  heartbeat.stop();
+  EXPECT_LT(longest_stall, 5000) << "the GUI thread waited on the busy key";
   EXPECT_EQ(published(), model);
   EXPECT_EQ(model->get_serial_num(), "") << "the worker is still waiting";
   frame.reset();  // closing the window stops the exchange at its next packet
   EXPECT_NE(log.read_log().find("Key Exception (U2F usb key exchange stopped)"), std::string::npos);
+}
+
+TEST_F(Controller, RemembersWhetherCopiedCodesAreCleared) {
+  const bool before = frame->get_clear_copied_codes();
+  frame->set_clear_copied_codes(!before);
+  EXPECT_EQ(MainFrame(engine.rootContext(), qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+                .get_clear_copied_codes(),
+            !before);
+  frame->set_clear_copied_codes(before);
 }
 
 TEST(Watcher, DecidesOnKindAndVendor) {

@@ -57,6 +57,9 @@ TEST(SetupLog, TheConfDecidesFormatAndLevelsButNotTheFile) {
 
   TempLog missing;
   setup_log(missing.conf_path());
+  // Every folder that set-up created, not only the last.
+  for (const QString& folder : {missing.data_home(), missing.data_home() + "/Orvalin Direzoda", missing.log_folder()})
+    EXPECT_EQ(mode_of(folder.toStdString()), 0700u) << folder.toStdString();
   const std::regex default_format("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2},\\d{3} INFO \\[default\\] "
                                   "Read log conf file from: " + missing.conf_path() + "\n");
   EXPECT_TRUE(std::regex_search(missing.read_log(), default_format)) << missing.read_log();

@@ -51,7 +51,8 @@ TestCase {
         compare(code.text, "")
         compare(code.width, 200)
         verify(!copy.visible)
-        tryVerify(function() { return model.ticks > 0 }, 2000, "the page ticks every 600 ms")
+        compare(model.ticks, 1, "a new page asks for its code at once")
+        tryVerify(function() { return model.ticks > 1 }, 2000, "then every 600 ms")
 
         model.show_error("Failed to access the key.\nRe-plug in the key!")
         compare(findChild(page, "bar_information").text, "Failed to access the key.\nRe-plug in the key!")
@@ -98,6 +99,21 @@ TestCase {
         compare(current_page(window).objectName, "init_page")
         frame.hid_change_event()
         compare(frame.rescans, 1)
+    }
+
+    function test_settings_without_a_key() {
+        var window = make("qrc:/main.qml")
+        verify(findChild(window, "menu_settings").enabled)
+        verify(!findChild(window, "token_info_item").enabled)
+        var clear = findChild(window, "clear_clipboard_item")
+        var before = frame.clear_copied_codes
+        compare(clear.checked, before)
+        for (var expected of [!before, before]) {
+            clear.toggle()
+            compare(frame.clear_copied_codes, expected)
+        }
+        show_model(window)
+        verify(findChild(window, "token_info_item").enabled)
     }
 
     function test_token_info_dialog_polls_until_the_text_arrives() {

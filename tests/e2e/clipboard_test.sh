@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The clipboard in a real X server: Ctrl+C puts the code there, marked as a secret for clipboard
+# managers; it is gone 30 s later, and at exit; a text that another client copied in between is
+# left alone. Reports how long a plugged key takes to show its code. Usage: clipboard_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source_dir=$2
+shots="$build/screenshots"
+mkdir -p "$shots"
+. "$source_dir/tests/e2e/x_session.sh"
+x_session_start
+
+sed 's/"plugged": true/"plugged": false/' "$source_dir/sim/keys.sample.json" >"$work/keys.json"
+"$build/sim/keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
+started_pids+=($!)
+wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
+"$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
+app=$!
+started_pids+=($app)
+wait_until find_window 30 || fail "no window titled Umbrata"
+wait_until '[ "$(log_count "No key found")" -ge 1 ]' || fail "the first scan is not in the log"
+
+start=$(date +%s%3N)
+"$build/sim/keysim" plug key0 >/dev/null
+wait_until '[ "$(log_count "value is ")" -ge 1 ]' 10 || fail "no code after plugging the key"
+echo "key plugged to code: $(( $(date +%s%3N) - start )) ms, polled every 50 ms (reported, not a limit)"
+
+clipboard() { xclip -o -selection clipboard "$@" 2>/dev/null; }
+last_code() { printf '%06d' "$(grep -o 'value is [0-9]*' "$log_file" | tail -n 1 | cut -d' ' -f3)"; }
+copy_code() {
+  xdotool windowfocus --sync "$window" key ctrl+c
+  wait_until '[ "$(clipboard)" = "$(last_code)" ]' 2 || fail "Ctrl+C did not copy the code"
+}
+
+# The user copies something else within the 30 s: it stays.
+copy_code
+printf 'the user' | xclip -selection clipboard
+wait_until '[ "$(log_count "changed since the code was copied")" -ge 1 ]' 40 || fail "no decision 30 s after the copy"
+[ "$(clipboard)" = "the user" ] || fail "the text the user copied since was touched"
+
+# Nobody copies anything else: the code is a secret to clipboard managers, and gone after 30 s.
+copy_code
+clipboard -t TARGETS | grep -qx x-kde-passwordManagerHint || fail "no password manager hint among the targets"
+[ "$(clipboard -t x-kde-passwordManagerHint)" = secret ] || fail "the hint does not say secret"
+wait_until '[ "$(log_count "cleared from the clipboard")" -ge 1 ]' 40 || fail "the code was not cleared 30 s after the copy"
+! clipboard >/dev/null || fail "the clipboard still holds $(clipboard)"
+
+# At exit, while the program still runs.
+copy_code
+close_with_file_exit "$app" clipboard-file-menu
+[ "$(log_count "cleared from the clipboard")" -eq 2 ] || fail "the code was not cleared at exit"
+echo "1 passed, 0 failed"
