@@ -136,7 +136,7 @@ int command_code(const Options& options) {
   retry_until_touched([&] {
     serial = options.serial ? bytes_of(*options.serial) : active_serial(*key);
     now = calendar_seconds();
-    code = key->op_get_otp(serial, digits);
+    code = credential_code(*key, serial, digits);
   });
   const QString text = QString("%1").arg(code, digits, 10, QChar('0'));
   if (!options.json) {
@@ -211,7 +211,7 @@ int command_list(const Options& options) {
 }
 
 int command_set_active(const Options& options) {
-  open_key(options.key_path)->set_activate(bytes_of(options.arguments.at(0)));
+  make_active(*open_key(options.key_path), bytes_of(options.arguments.at(0)));
   return 0;
 }
 

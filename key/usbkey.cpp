@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 const std::vector<RespCodeRow> resp_code_table = {
     {{0x90, 0x00}, "Success"},
@@ -199,4 +200,38 @@ std::uint32_t UsbKey::op_get_otp(const ByteBuffer& serial, int& digits) {
   ByteBuffer hcode;
   cal_hcode(serial, hcode);
   return get_otp(hcode, digits);
+}
+
+namespace {
+
+// Runs exchange; when the key refuses it and does not hold serial, says so in plain words.
+template <class Exchange>
+auto naming_unknown_serial(UsbKey& key, const ByteBuffer& serial, Exchange exchange) {
+  try {
+    return exchange();
+  } catch (const KeyAccessException&) {
+    throw;
+  } catch (const KeyNoObjectException&) {
+    throw;
+  } catch (const KeyException&) {
+    std::vector<User> users;
+    key.op_get_user_info(users);
+    std::string held;
+    for (const User& user : users) {
+      if (user.serial_number == serial) throw;
+      held += (held.empty() ? "" : ", ") + std::string(user.serial_number.begin(), user.serial_number.end());
+    }
+    THROW_KEY_EXCEPTION(KeyException("No credential " + std::string(serial.begin(), serial.end()) + " on the key; it holds " +
+                                     (held.empty() ? std::string("none") : held)));
+  }
+}
+
+}  // namespace
+
+std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits) {
+  return naming_unknown_serial(key, serial, [&] { return key.op_get_otp(serial, digits); });
+}
+
+void make_active(UsbKey& key, const ByteBuffer& serial) {
+  naming_unknown_serial(key, serial, [&] { key.set_activate(serial); });
 }

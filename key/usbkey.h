@@ -22,6 +22,15 @@ struct User {
 const char* algorithm_name(std::uint32_t algorithm);
 const char* hash_name(std::uint32_t type);
 
+class UsbKey;
+
+// What the window and umbrata-cli ask of a credential named by its serial number. When the key
+// refuses the serial, its list is read, and only then, so a code still costs one exchange; a
+// serial that the key does not hold is reported as a KeyException "No credential S on the key;
+// it holds A, B". Every other failure passes through as the key layer threw it.
+std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits);
+void make_active(UsbKey& key, const ByteBuffer& serial);
+
 struct RespCodeRow {
   ByteBuffer code;  // SW1 SW2
   std::string message;

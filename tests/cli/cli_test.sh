@@ -30,6 +30,10 @@ wait_until '"$keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
 is_code "$("$cli" code)" --totp -d 6 "$sha1" || fail "code is not oathtool's SHA-1 code"
 is_code "$("$cli" code --serial OT000002)" --totp=sha256 -d 8 "$sha256" || fail "code --serial is not oathtool's SHA-256 code"
 "$cli" set-active OT000002 && is_code "$("$cli" code)" --totp=sha256 -d 8 "$sha256" || fail "set-active did not switch"
+for c in "code --serial OT9" "set-active OT9"; do
+  [ "$(status_of $c)" = 1 ] && grep -qx "umbrata-cli: No credential OT9 on the key; it holds OT000001, OT000002" "$work/err" ||
+    fail "$c: $(cat "$work/err")"
+done
 for c in code info list; do "$cli" "$c" --json | python3 -m json.tool >/dev/null || fail "$c --json is not JSON"; done
 
 "$cli" press-mode on || fail "press-mode on failed"
