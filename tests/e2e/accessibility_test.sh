@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The window as a screen reader reads it: umbrata-sim on a real keysim server, read and driven
+# through AT-SPI by atspi_tree.py, as Orca would. Usage: accessibility_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source_dir=$2
+shots="$build/screenshots"
+mkdir -p "$shots"
+. "$source_dir/tests/e2e/x_session.sh"
+x_session_start
+atspi=("/usr/bin/python3" "$source_dir/tests/e2e/atspi_tree.py")
+
+# The accessibility bus and its registry, as a desktop session starts them. Qt 5 registers on
+# that bus at once only when the root window names it: asked on the session bus instead, it
+# tries before its connection is up, and never again.
+/usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/a11y-bus.log" &
+started_pids+=($!)
+a11y_address() { dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress 2>/dev/null | tr -d ' '; }
+wait_until '[ -n "$(a11y_address)" ]' || fail "no accessibility bus"
+address=$(a11y_address)
+xprop -root -f AT_SPI_BUS 8s -set AT_SPI_BUS "$address"
+/usr/libexec/at-spi2-registryd 2>"$work/registry.log" &
+started_pids+=($!)
+wait_until 'dbus-send --bus="$address" --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:org.a11y.atspi.Registry | grep -q true' ||
+  fail "no accessibility registry"
+
+"$build/sim/keysim" serve "$source_dir/sim/keys.sample.json" >"$work/keysim.log" 2>&1 &
+started_pids+=($!)
+wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
+"$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
+app=$!
+started_pids+=($app)
+wait_until find_window 10 || fail "no window titled Umbrata"
+
+# True when the tree, read afresh, has a line matching the extended regex $1.
+shows() { "${atspi[@]}" >"$work/tree" 2>"$work/tree.err" && grep -q -E -- "$1" "$work/tree"; }
+fail_tree() { cat "$work/tree" "$work/tree.err" >&2; fail "$@"; }
+last_code() { printf '%06d' "$(grep -o 'value is [0-9]*' "$log_file" | tail -n 1 | cut -d' ' -f3)"; }
+
+# The code as shown, grouped, and the seconds left.
+wait_until '[ "$(log_count "value is ")" -ge 1 ] && shows "\| One-time password $(last_code | sed "s/^.../& /") \|"' 10 ||
+  fail_tree "the code is not read as \"One-time password\" and the code shown"
+echo "--- the tree with a code shown:"
+cat "$work/tree"
+grep -q -E '\| ([0-9]|[12][0-9]|30) seconds left \|' "$work/tree" || fail_tree "no countdown in the tree"
+for title in File Settings Help; do
+  grep -q -E "^ *menu.* \| $title \|" "$work/tree" || fail_tree "no menu $title in the tree"
+done
+! grep -q '&' "$work/tree" || fail_tree "a name with a mnemonic's & in it"
+
+# The copy button's action puts the code, without its blank, on the clipboard.
+printf 'other' | xclip -selection clipboard
+wait_until '"${atspi[@]}" do "Copy the code" Press && [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$(last_code)" ]' 10 ||
+  fail_tree "the copy button's action did not copy the code"
+
+"$build/sim/keysim" unplug key0 >/dev/null
+wait_until 'shows "\| No Key Detected! \|"' 10 || fail_tree "\"No Key Detected!\" is not read after the removal"
+close_with_file_exit "$app" a11y-file-menu
+echo "1 passed, 0 failed"

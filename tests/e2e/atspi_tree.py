@@ -1,0 +1,39 @@
+#!/usr/bin/python3
+# What a screen reader gets from the programs on the accessibility bus, through AT-SPI.
+#   atspi_tree.py                  one line per accessible: role | name | actions, indented by depth
+#   atspi_tree.py do NAME ACTION   does the action ACTION of the first accessible named NAME
+# A fresh process each time: the client library caches what it has read.
+import sys
+import pyatspi
+
+
+def actions(acc):
+    try:
+        action = acc.queryAction()
+    except NotImplementedError:
+        return []
+    return [action.getName(i) for i in range(action.nActions)]
+
+
+def walk(acc, depth=0):
+    yield depth, acc
+    for child in acc:
+        if child is not None:
+            yield from walk(child, depth + 1)
+
+
+def do_action(name, action_name):
+    for _, acc in walk(pyatspi.Registry.getDesktop(0)):
+        if acc.name == name:
+            names = actions(acc)
+            if action_name not in names:
+                sys.exit(f"{name!r} has no action {action_name!r}, only {names}")
+            return acc.queryAction().doAction(names.index(action_name)) or sys.exit(f"{action_name} failed")
+    sys.exit(f"no accessible named {name!r}")
+
+
+if sys.argv[1:2] == ["do"]:
+    do_action(*sys.argv[2:4])
+else:
+    for depth, acc in walk(pyatspi.Registry.getDesktop(0)):
+        print(f"{'  ' * depth}{acc.getRoleName()} | {acc.name} | {' '.join(actions(acc))}")
