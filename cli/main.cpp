@@ -62,11 +62,6 @@ void print(const QString& text) { std::cout << text.toStdString() << '\n'; }
 
 void print_json(const QJsonDocument& document) { print(QString::fromUtf8(document.toJson(QJsonDocument::Compact))); }
 
-ByteBuffer bytes_of(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  return ByteBuffer(utf8.begin(), utf8.end());
-}
-
 std::int64_t calendar_seconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }

@@ -130,14 +130,13 @@ bool OtpStatus::query_token_info() {
     LOG(ERROR) << "Query token info error";
   }
 
-  const User* user = nullptr;
-  for (const User& u : users) {
-    if (u.serial_number == serial_bytes) {
-      user = &u;
-      break;
-    }
-  }
-  if (!user) {
+  return store_token_info();
+}
+
+bool OtpStatus::store_token_info() {
+  const auto user =
+      std::find_if(users.begin(), users.end(), [this](const User& u) { return u.serial_number == serial_bytes; });
+  if (user == users.end()) {
     LOG(ERROR) << "Failed to find the user";
     return false;
   }
@@ -148,6 +147,210 @@ bool OtpStatus::query_token_info() {
       "Serial Number: " + get_serial_num() + "\n" + "Algorithm: " + algorithm + "\n" + "Hash: " + hash + "\n";
   set_token_info(text);
   return true;
+}
+
+QVariantList OtpStatus::get_credentials() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return credentials;
+}
+
+QVariantMap OtpStatus::get_credential_code() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return credential_code;
+}
+
+QString OtpStatus::get_credentials_message() const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return credentials_message;
+}
+
+void OtpStatus::set_credentials_message(const QString& message) {
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    if (credentials_message == message) return;
+    credentials_message = message;
+  }
+  emit credentials_message_changed();
+}
+
+bool OtpStatus::is_totp(const QString& serial) const {
+  std::lock_guard<std::mutex> lock(fields_mutex);
+  return std::any_of(credentials.begin(), credentials.end(), [&](const QVariant& row) {
+    const QVariantMap credential = row.toMap();
+    return credential.value("serial").toString() == serial && credential.value("totp").toBool();
+  });
+}
+
+void OtpStatus::refresh_credentials() {
+  {
+    std::lock_guard<std::mutex> lock(requests_mutex);
+    requests.list = true;
+    requests.touch = false;
+  }
+  run_requests();
+}
+
+void OtpStatus::select_credential(const QString& serial) {
+  if (serial == selected_serial) return;
+  selected_serial = serial;
+  store_credential_code({});
+  {
+    std::lock_guard<std::mutex> lock(requests_mutex);
+    requests.touch = false;
+  }
+  credentials_tick();
+}
+
+void OtpStatus::make_active(const QString& serial) {
+  if (!is_totp(serial)) {
+    LOG(WARNING) << "Only a TOTP credential is made active here, not " << serial.toStdString();
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(requests_mutex);
+    requests.activate = bytes_of(serial);
+    requests.touch = false;
+  }
+  run_requests();
+}
+
+void OtpStatus::credentials_tick() {
+  const std::int64_t index = now_ms() / (step * 1000);
+  bool taken_down = false;
+  bool wanted = false;
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    if (!credential_code.isEmpty() && credential_code.value("counter").toLongLong() != index) {
+      credential_code.clear();
+      taken_down = true;
+    }
+    wanted = credential_code.isEmpty();
+  }
+  if (taken_down) emit credential_code_changed();
+  wanted = wanted && is_totp(selected_serial);
+  {
+    std::lock_guard<std::mutex> lock(requests_mutex);
+    if (wanted && !requests.code) requests.code = bytes_of(selected_serial);
+    requests.touch = false;
+  }
+  run_requests();
+}
+
+bool OtpStatus::requests_to_run() {
+  std::lock_guard<std::mutex> lock(requests_mutex);
+  return requests.any() && !requests.touch;
+}
+
+void OtpStatus::run_requests() {
+  if (requests_to_run()) start_worker([this] { serve_requests(); });
+}
+
+void OtpStatus::read_credentials() {
+  if (serial_bytes.empty()) {
+    key->op_get_active(serial_bytes);
+    if (store_serial_text()) emit serial_num_changed();
+  }
+  std::vector<User> listed;
+  key->op_get_user_info(listed);
+  users = std::move(listed);
+  QVariantList rows;
+  for (const User& user : users) {
+    rows.append(QVariantMap{{"serial", text_of(user.serial_number)},
+                            {"algorithm", algorithm_name(user.algorithm)},
+                            {"hash", hash_name(user.type)},
+                            {"totp", user.algorithm == 2},
+                            {"active", user.serial_number == serial_bytes}});
+  }
+  store_credentials(rows);
+  store_token_info();
+}
+
+void OtpStatus::store_credentials(const QVariantList& rows) {
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    credentials = rows;
+  }
+  emit credentials_changed();
+}
+
+void OtpStatus::store_credential_code(const QVariantMap& code) {
+  {
+    std::lock_guard<std::mutex> lock(fields_mutex);
+    credential_code = code;
+  }
+  emit credential_code_changed();
+}
+
+void OtpStatus::serve_requests() {
+  for (;;) {
+    Requests next;  // one of them, the activation first
+    {
+      std::lock_guard<std::mutex> lock(requests_mutex);
+      if (requests.activate)
+        next.activate = requests.activate;
+      else if (requests.list)
+        next.list = true;
+      else if (requests.code)
+        next.code = requests.code;
+      else
+        return;
+    }
+    const std::int64_t index = now_ms() / (step * 1000);
+    std::unique_lock<std::mutex> key_lock(key_mutex);
+    try {
+      if (next.activate) {
+        ::make_active(*key, *next.activate);
+        LOG(INFO) << "Made active: " << text_of(*next.activate).toStdString();
+        serial_bytes = *next.activate;
+        if (store_serial_text()) emit serial_num_changed();
+        {
+          // The main page asks for the new credential's code at its next tick.
+          std::lock_guard<std::mutex> fields(fields_mutex);
+          otp = 0;
+          code_shown = false;
+          last_counter = -1;
+          err_msg.clear();
+        }
+        emit otp_changed();
+        read_credentials();
+      } else if (next.list) {
+        read_credentials();
+      } else {
+        int d = 0;
+        const std::uint32_t code = ::credential_code(*key, *next.code, d);
+        QVariantMap shown{{"serial", text_of(*next.code)}, {"counter", static_cast<qlonglong>(index)}};
+        if (now_ms() / (step * 1000) == index) {
+          shown.insert("otp", static_cast<qlonglong>(code));
+          shown.insert("digits", d);
+        }
+        store_credential_code(shown);
+      }
+      set_credentials_message("");
+    } catch (const KeyNoObjectException&) {
+      // Everything stays asked for; the dialog's next tick tries again.
+      set_credentials_message(press_key_text);
+      std::lock_guard<std::mutex> lock(requests_mutex);
+      requests.touch = true;
+      return;
+    } catch (const KeyAccessException&) {
+      LOG(ERROR) << "Credentials: key access error";
+      set_credentials_message("Failed to access the key.\nRe-plug in the key!");
+      std::lock_guard<std::mutex> lock(requests_mutex);
+      requests = Requests{};
+      return;
+    } catch (const std::runtime_error& e) {
+      LOG(ERROR) << "Credentials: " << e.what();
+      set_credentials_message(QString::fromStdString(e.what()));
+      // No code for this step: asked again when the next one starts, not at every tick.
+      if (next.code) store_credential_code({{"serial", text_of(*next.code)}, {"counter", static_cast<qlonglong>(index)}});
+    }
+    key_lock.unlock();
+    // Done or failed: forgotten, unless asked again for another credential meanwhile.
+    std::lock_guard<std::mutex> lock(requests_mutex);
+    if (next.activate && requests.activate == next.activate) requests.activate.reset();
+    if (next.list) requests.list = false;
+    if (next.code && requests.code == next.code) requests.code.reset();
+  }
 }
 
 bool OtpStatus::start_worker(std::function<void()> body) {
@@ -167,6 +370,8 @@ bool OtpStatus::start_worker(std::function<void()> body) {
         LOG(ERROR) << "Worker thread error";
       }
       worker_done = true;
+      // What the Credentials dialog asked for while this worker held the key.
+      if (requests_to_run()) QMetaObject::invokeMethod(this, [this] { run_requests(); }, Qt::QueuedConnection);
     });
   } catch (const std::system_error& e) {
     worker_done = true;
@@ -245,7 +450,7 @@ void OtpStatus::update_otp(const std::uint64_t index) {
   LOG(INFO) << "New thread started.";
   try {
     int d = 0;
-    const std::uint32_t code = key->op_get_otp(serial_bytes, d);
+    const std::uint32_t code = ::credential_code(*key, serial_bytes, d);
     LOG(INFO) << "value is " << code;
     if (static_cast<std::uint64_t>(now_ms() / (step * 1000)) != index) {
       LOG(INFO) << "The code came after its step ended; not shown";

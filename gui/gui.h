@@ -5,12 +5,15 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QVariantList>
+#include <QVariantMap>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -30,6 +33,12 @@ class OtpStatus : public QObject {
   Q_PROPERTY(QString err_msg READ get_err_msg NOTIFY err_msg_changed)
   Q_PROPERTY(int digits READ get_digits WRITE set_digits NOTIFY digits_changed)
   Q_PROPERTY(QString token_info READ get_token_info WRITE set_token_info NOTIFY token_info_changed)
+  // For the Credentials dialog: every credential on the key, in the key's order, as maps of
+  // serial, algorithm, hash, totp and active; the code of the selected one (serial, otp, digits,
+  // counter; empty while there is none); and the text that replaces it after a failure.
+  Q_PROPERTY(QVariantList credentials READ get_credentials NOTIFY credentials_changed)
+  Q_PROPERTY(QVariantMap credential_code READ get_credential_code NOTIFY credential_code_changed)
+  Q_PROPERTY(QString credentials_message READ get_credentials_message NOTIFY credentials_message_changed)
 
  public:
   // Milliseconds since the Unix epoch; tests inject their own to cross step boundaries. Called
@@ -50,6 +59,19 @@ class OtpStatus : public QObject {
   // Runs query_token_info on a worker unless the key is busy. Always true.
   Q_INVOKABLE bool async_query_token_info();
 
+  // The Credentials dialog's requests. Each is carried out on the model's worker, never beside
+  // another exchange with the key; one made while the key is busy waits for it, and one that the
+  // key answers with a request for a touch waits for the next credentials_tick.
+  Q_INVOKABLE void refresh_credentials();
+  // Selects the credential whose code the dialog shows ("" for none) and asks for its code; an
+  // HOTP credential gets none, as each code would count up the key's counter.
+  Q_INVOKABLE void select_credential(const QString& serial);
+  // Makes a TOTP credential the active one: the main page shows its code from the next tick.
+  Q_INVOKABLE void make_active(const QString& serial);
+  // The dialog's tick: takes down the selected code once its step has ended, asks for the next
+  // one, and retries what waited for a touch. Never waits on the key.
+  Q_INVOKABLE void credentials_tick();
+
   // True while the key still accepts a write, or while a worker uses it (the worker reports a
   // lost key itself). Never waits on the key.
   bool is_key_alive();
@@ -64,6 +86,9 @@ class OtpStatus : public QObject {
   void set_digits(int value);
   QString get_token_info() const;
   void set_token_info(const QString& value);
+  QVariantList get_credentials() const;
+  QVariantMap get_credential_code() const;
+  QString get_credentials_message() const;
 
   void set_clock(Clock clock) { now_ms = std::move(clock); }
   int get_last_counter() const;
@@ -74,10 +99,15 @@ class OtpStatus : public QObject {
   void otp_changed();
   void err_msg_changed();
   void digits_changed();
+  void credentials_changed();
+  void credential_code_changed();
+  void credentials_message_changed();
 
  protected:
   // Empties the code box and shows message instead.
   void show_failure(const QString& message);
+  void store_credentials(const QVariantList& rows);
+  void store_credential_code(const QVariantMap& code);
 
  private:
   void update_otp(const std::uint64_t index);
@@ -92,6 +122,32 @@ class OtpStatus : public QObject {
   bool start_worker(std::function<void()> body);
   // Stores the text of serial_bytes; true when serial_num changed.
   bool store_serial_text();
+  // The token information of the active credential from users; false when it is not listed.
+  // Needs key_mutex.
+  bool store_token_info();
+  // Starts a worker for the dialog's pending requests, unless a worker runs: its end starts it.
+  void run_requests();
+  bool requests_to_run();
+  // The worker's side: carries out the pending requests one at a time until none is left.
+  void serve_requests();
+  void read_credentials();
+  void set_credentials_message(const QString& message);
+  bool is_totp(const QString& serial) const;
+
+  // What the Credentials dialog asked for and the worker has not yet done.
+  struct Requests {
+    bool list = false;
+    std::optional<ByteBuffer> activate;
+    std::optional<ByteBuffer> code;
+    bool touch = false;  // the key wants a touch: wait for the dialog's next tick
+    bool any() const { return list || activate || code; }
+  };
+  std::mutex requests_mutex;
+  Requests requests;
+  QString selected_serial;  // GUI thread only
+  QVariantList credentials;       // fields_mutex
+  QVariantMap credential_code;    // fields_mutex
+  QString credentials_message;    // fields_mutex
 
   QString token_info;
   QString serial_num = "";

@@ -97,6 +97,12 @@ ApplicationWindow {
                 onTriggered: dialog_token_info.open()
             }
             MenuItem {
+                objectName: "credentials_item"
+                text: "Credentials..."
+                enabled: otp_status !== null
+                onTriggered: dialog_credentials.open()
+            }
+            MenuItem {
                 objectName: "clear_clipboard_item"
                 text: "Clear copied codes after 30 s"
                 checkable: true
@@ -262,6 +268,10 @@ ApplicationWindow {
             window.call_page("enable_otp_timer")
             token_info_timer.stop()
         }
+    }
+
+    CredentialsDialog {
+        id: dialog_credentials
     }
 
     TitleDialog {

@@ -1,6 +1,7 @@
 import QtQuick 2.9
 import QtQuick.Window 2.12
 import QtQuick.Controls 2.5
+import "code_format.js" as CodeFormat
 
 Item {
     id: otp_page
@@ -9,13 +10,8 @@ Item {
     // The published model. Read every tick: a context property is looked up by name on each read.
     readonly property QtObject model: otp_status
 
-    // The number as a code of width digits, zero-filled, with delimiter after the first half.
     function pad(num, width, delimiter) {
-        var text = "" + num
-        while (text.length < width)
-            text = "0" + text
-        var half = Math.floor(width / 2)
-        return text.substring(0, half) + delimiter + text.substring(half)
+        return CodeFormat.pad(num, width, delimiter)
     }
 
     function disable_otp_timer() {

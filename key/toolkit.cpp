@@ -31,6 +31,11 @@ QString text_of(const ByteBuffer& bytes) {
   return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
 }
 
+ByteBuffer bytes_of(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return ByteBuffer(utf8.begin(), utf8.end());
+}
+
 void setup_log(std::string conf_path) {
   el::Configurations conf(conf_path);
 

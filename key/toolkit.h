@@ -17,6 +17,8 @@ void setup_log(std::string conf_path);
 
 // The bytes as UTF-8 text: how serial numbers are shown.
 QString text_of(const ByteBuffer& bytes);
+// The UTF-8 bytes of text: a serial number as the key takes it.
+ByteBuffer bytes_of(const QString& text);
 
 // Each byte as two lower-case hex digits followed by one blank ("01 ab 00 ").
 std::ostringstream hex_dump(const ByteBuffer& bytes);

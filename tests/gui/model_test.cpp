@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QThread>
@@ -179,6 +180,96 @@ TEST_F(Model, SignalsNeverFailAKeyRead) {
   ASSERT_TRUE(wait_until([&] { return model->get_serial_num() == "OT000001"; }));
   EXPECT_EQ(model->get_err_msg(), "");
   arm("latency 0");
+}
+
+// Three credentials: the active SHA-1 TOTP one, a SHA-256 TOTP one of 8 digits, and an HOTP one.
+class Credentials : public Model {
+ protected:
+  Credentials() : Model(R"({"keys": [{"id": "key0", "product_id": 2136, "press_mode_supported": true, "active": "OT000001", "credentials": [
+    {"serial": "OT000001", "algorithm": 2, "hash": 1, "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"},
+    {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP"},
+    {"serial": "HT000001", "algorithm": 1, "hash": 1, "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"}]}]})") {}
+
+  // oathtool's SHA-256 codes of 8 digits of OT000002 now and 2 s ago, by the clock that the key
+  // computes with: a code may straddle a step boundary.
+  static QStringList oathtool_codes() {
+    QStringList codes;
+    for (qint64 ago : {0, 2}) {
+      QProcess oathtool;
+      oathtool.start("oathtool", {"--totp=sha256", "-d", "8", "-b", "--now",
+                                  QString("@%1").arg(QDateTime::currentSecsSinceEpoch() - ago),
+                                  "JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP"});
+      EXPECT_TRUE(oathtool.waitForFinished());
+      codes << QString::fromUtf8(oathtool.readAllStandardOutput()).trimmed();
+    }
+    return codes;
+  }
+  static QString code_text(const QVariantMap& code) {
+    return QString("%1").arg(code.value("otp").toLongLong(), code.value("digits").toInt(), 10, QChar('0'));
+  }
+  static QStringList rows(OtpStatus& model) {
+    QStringList lines;
+    for (const QVariant& row : model.get_credentials()) {
+      const QVariantMap c = row.toMap();
+      lines << QStringList{c["serial"].toString(), c["algorithm"].toString(), c["hash"].toString(),
+                           c["active"].toBool() ? "active" : ""}.join(" ").trimmed();
+    }
+    return lines;
+  }
+};
+
+TEST_F(Credentials, ListAndCodeOfAnyTotpCredentialAndMakeActive) {
+  auto model = make_model();
+  // Asked while the refresh's worker holds the key: carried out once it is free.
+  arm("latency 100");
+  model->response_time_changed();
+  model->refresh_credentials();
+  ASSERT_TRUE(wait_until([&] { return model->get_credentials().size() == 3; }));
+  arm("latency 0");
+  EXPECT_EQ(rows(*model), QStringList({"OT000001 TOTP SHA-1 active", "OT000002 TOTP SHA-256", "HT000001 HOTP SHA-1"}));
+
+  model->select_credential("OT000002");
+  ASSERT_TRUE(wait_until([&] { return model->get_credential_code().contains("otp"); }));
+  EXPECT_EQ(model->get_credential_code().value("serial"), "OT000002");
+  EXPECT_TRUE(oathtool_codes().contains(code_text(model->get_credential_code())));
+  const std::size_t sent = requests("key0");
+  for (int i = 0; i < 5; ++i) model->credentials_tick();
+  now = step_end();
+  model->credentials_tick();
+  EXPECT_TRUE(model->get_credential_code().isEmpty()) << "a code goes when its step ends";
+  ASSERT_TRUE(wait_until([&] { return model->get_credential_code().contains("otp"); }));
+  EXPECT_EQ(requests("key0"), sent + 3) << "one code a step";
+
+  // No code and no activation for HOTP: each code would count it up.
+  model->select_credential("HT000001");
+  model->make_active("HT000001");
+  model->credentials_tick();
+  EXPECT_TRUE(wait_until([&] { return requests("key0") == sent + 3; }));
+  EXPECT_TRUE(model->get_credential_code().isEmpty());
+
+  ASSERT_TRUE(code_of_this_step(*model));
+  model->make_active("OT000002");
+  ASSERT_TRUE(wait_until([&] { return rows(*model).value(1) == "OT000002 TOTP SHA-256 active"; }));
+  EXPECT_EQ(model->get_serial_num(), "OT000002");
+  EXPECT_EQ(model->get_token_info(), "Serial Number: OT000002\nAlgorithm: TOTP\nHash: SHA-256\n");
+  ASSERT_TRUE(code_of_this_step(*model)) << "the main page's next tick asks for the new code";
+  EXPECT_TRUE(oathtool_codes().contains(QString("%1").arg(model->get_otp(), 8, 10, QChar('0'))));
+}
+
+TEST_F(Credentials, TheDialogWaitsForATouchAndShowsFailures) {
+  auto model = make_model();
+  ASSERT_TRUE(model->set_press_mode(true));
+  model->refresh_credentials();
+  ASSERT_TRUE(wait_until([&] { return model->get_credentials_message() == press_text; }));
+  ASSERT_EQ(sim.command("PRESS key0"), "OK key0 pressed");
+  ASSERT_TRUE(wait_until([&] { return model->credentials_tick(), model->get_credentials().size() == 3; }));
+  EXPECT_EQ(model->get_credentials_message(), "");
+  ASSERT_TRUE(model->set_press_mode(false));
+
+  arm("remove");
+  model->refresh_credentials();
+  ASSERT_TRUE(wait_until([&] { return model->get_credentials_message() == "Failed to access the key.\nRe-plug in the key!"; }));
+  EXPECT_NE(log.read_log().find("Credentials: key access error"), std::string::npos);
 }
 
 class Controller : public Model {

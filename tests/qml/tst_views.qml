@@ -116,6 +116,40 @@ TestCase {
         verify(findChild(window, "token_info_item").enabled)
     }
 
+    function test_credentials_dialog_lists_filters_and_shows_the_selected_code() {
+        var window = make("qrc:/main.qml")
+        show_model(window)
+        var dialog = findChild(window, "dialog_credentials")
+        var list = findChild(window, "credentials_list")
+        var line = findChild(window, "credential_line")
+        dialog.open()
+        tryCompare(dialog, "opened", true)
+        compare(model.refreshes, 1, "the list is read when the dialog opens")
+        model.show_credentials([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-1", totp: true, active: true},
+                                {serial: "OT000002", algorithm: "TOTP", hash: "SHA-256", totp: true, active: false},
+                                {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
+        compare(list.count, 3)
+        compare(model.selected, "OT000001", "the active credential is selected first")
+        compare(list.itemAtIndex(0).text, "OT000001  TOTP  SHA-1  (active)")
+        dialog.select_row(1)
+        compare(model.selected, "OT000002")
+        verify(findChild(window, "make_active").enabled)
+        model.show_credential_code({serial: "OT000002", otp: 1234567, digits: 8, counter: 1})
+        compare(findChild(window, "credential_code").text, "0123 4567")
+        verify(/^\d+ seconds left$/.test(line.text), line.text)
+        dialog.copy_code()
+        compare(frame.copied, "01234567")
+
+        findChild(window, "credentials_filter").text = " ht"
+        compare(list.count, 1)
+        compare(model.selected, "", "a credential filtered out is not selected")
+        dialog.select_row(0)
+        compare(line.text, "HOTP: a code would count up the key")
+        verify(!findChild(window, "make_active").visible)
+        harness.publish_model(false)
+        tryCompare(dialog, "visible", false, 2000, "the dialog closes when the key goes")
+    }
+
     function test_token_info_dialog_polls_until_the_text_arrives() {
         var window = make("qrc:/main.qml")
         var page = show_model(window)

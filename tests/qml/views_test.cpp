@@ -15,6 +15,8 @@ class StandInModel : public OtpStatus {
   Q_OBJECT
   Q_PROPERTY(int ticks MEMBER ticks)
   Q_PROPERTY(int async_queries MEMBER async_queries)
+  Q_PROPERTY(int refreshes MEMBER refreshes)
+  Q_PROPERTY(QString selected MEMBER selected)
 
  public:
   StandInModel() : OtpStatus(std::make_shared<U2FUsbKey>(nullptr)) {}
@@ -27,15 +29,24 @@ class StandInModel : public OtpStatus {
     emit otp_changed();
   }
   Q_INVOKABLE void show_error(const QString& message) { show_failure(message); }
+  // What the worker stores for the Credentials dialog.
+  Q_INVOKABLE void show_credentials(const QVariantList& rows) { store_credentials(rows); }
+  Q_INVOKABLE void show_credential_code(const QVariantMap& code) { store_credential_code(code); }
+  Q_INVOKABLE void refresh_credentials() { ++refreshes; }
+  Q_INVOKABLE void select_credential(const QString& serial) { selected = serial; }
   void reset() {
     show_code(0, 6);
     show_failure("");
     set_token_info("");
-    ticks = async_queries = 0;
+    show_credentials({});
+    show_credential_code({});
+    ticks = async_queries = refreshes = 0;
+    selected.clear();
   }
 
  private:
-  int ticks = 0, async_queries = 0;
+  int ticks = 0, async_queries = 0, refreshes = 0;
+  QString selected;
 };
 
 class StandInFrame : public MainFrame {

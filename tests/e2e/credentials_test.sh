@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The Credentials dialog in a real X server, from the keyboard alone: the second credential's code
+# copied equals oathtool's, and once it is made active the main page shows its code. Leaves
+# build/screenshots/credentials.png. Usage: credentials_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source_dir=$2
+shots="$build/screenshots"
+mkdir -p "$shots"
+. "$source_dir/tests/e2e/x_session.sh"
+x_session_start
+sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
+sha256=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP
+
+cat >"$work/keys.json" <<JSON
+{"keys": [{"id": "key0", "product_id": 2136, "active": "OT000001",
+           "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
+                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
+                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}]}
+JSON
+"$build/sim/keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
+started_pids+=($!)
+wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
+"$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
+started_pids+=($!)
+wait_until 'find_window && [ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no window with a code"
+
+# The clipboard holds oathtool's SHA-256 code of now or of 2 s ago: a copy may straddle a step.
+copied_sha256_code() {
+  local copied t
+  copied=$(xclip -o -selection clipboard 2>/dev/null) || return 1
+  t=$(date +%s)
+  for s in "$t" $((t - 2)); do oathtool -b --now "@$s" --totp=sha256 -d 8 "$sha256"; done | grep -x -- "$copied" >/dev/null
+}
+press() { xdotool windowfocus --sync "$window" key "$@"; }
+
+press alt+s Down Down Return
+wait_until '[ "$(log_count "serial_number is: HT000001")" -ge 1 ]' || fail "the dialog did not read the credentials"
+codes=$(log_count "In get otp")
+press Down
+wait_until '[ "$(log_count "In get otp")" -gt "$codes" ]' || fail "no code for the second credential"
+wait_until 'press ctrl+c; copied_sha256_code' || fail "Ctrl+C did not copy the second credential's code"
+screenshot credentials
+
+press alt+a
+wait_until '[ "$(log_count "Made active: OT000002")" -ge 1 ]' || fail "Make active did nothing"
+press Escape
+printf 'other' | xclip -selection clipboard
+wait_until 'press ctrl+c; copied_sha256_code' 5 || fail "the main page does not show the new active credential's code"
+echo "1 passed, 0 failed"
