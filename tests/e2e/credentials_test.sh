@@ -40,7 +40,7 @@ codes=$(log_count "In get otp")
 press Down
 wait_until '[ "$(log_count "In get otp")" -gt "$codes" ]' || fail "no code for the second credential"
 wait_until 'press ctrl+c; copied_sha256_code' || fail "Ctrl+C did not copy the second credential's code"
-screenshot credentials
+import -window "$window" "$shots/credentials.png"
 
 press alt+a
 wait_until '[ "$(log_count "Made active: OT000002")" -ge 1 ]' || fail "Make active did nothing"
