@@ -5,19 +5,11 @@
 set -euo pipefail
 build=$1
 source_dir=$2
-shots="$build/screenshots"
-mkdir -p "$shots"
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
 
 sed 's/"plugged": true/"plugged": false/' "$source_dir/sim/keys.sample.json" >"$work/keys.json"
-"$build/sim/keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
-started_pids+=($!)
-wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
-"$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
-app=$!
-started_pids+=($app)
-wait_until find_window 30 || fail "no window titled Umbrata"
+start_umbrata "$work/keys.json"
 wait_until '[ "$(log_count "No key found")" -ge 1 ]' || fail "the first scan is not in the log"
 
 start=$(date +%s%3N)
@@ -26,7 +18,6 @@ wait_until '[ "$(log_count "value is ")" -ge 1 ]' 10 || fail "no code after plug
 echo "key plugged to code: $(( $(date +%s%3N) - start )) ms, polled every 50 ms (reported, not a limit)"
 
 clipboard() { xclip -o -selection clipboard "$@" 2>/dev/null; }
-last_code() { printf '%06d' "$(grep -o 'value is [0-9]*' "$log_file" | tail -n 1 | cut -d' ' -f3)"; }
 copy_code() {
   xdotool windowfocus --sync "$window" key ctrl+c
   wait_until '[ "$(clipboard)" = "$(last_code)" ]' 2 || fail "Ctrl+C did not copy the code"

@@ -5,8 +5,6 @@
 set -euo pipefail
 build=$1
 source_dir=$2
-shots="$build/screenshots"
-mkdir -p "$shots"
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
 sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
@@ -18,12 +16,8 @@ cat >"$work/keys.json" <<JSON
                            {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
                            {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}]}
 JSON
-"$build/sim/keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
-started_pids+=($!)
-wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
-"$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
-started_pids+=($!)
-wait_until 'find_window && [ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no window with a code"
+start_umbrata "$work/keys.json"
+wait_until '[ "$(log_count "value is ")" -ge 1 ]' || fail "no code"
 
 # The clipboard holds oathtool's SHA-256 code of now or of 2 s ago: a copy may straddle a step.
 copied_sha256_code() {

@@ -4,17 +4,11 @@
 set -euo pipefail
 build=$1
 source_dir=$2
-shots="$build/screenshots"
-mkdir -p "$shots"
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start -screen 0 1920x1200x24 -dpi 192
 
-"$build/sim/keysim" serve "$source_dir/sim/keys.sample.json" >"$work/keysim.log" 2>&1 &
-started_pids+=($!)
-wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
-"$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
-started_pids+=($!)
-wait_until 'find_window && [ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no window with a code"
+start_umbrata "$source_dir/sim/keys.sample.json"
+wait_until '[ "$(log_count "value is ")" -ge 1 ]' || fail "no code"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 [ "${WIDTH}x$HEIGHT" = 640x650 ] || fail "the window is ${WIDTH}x$HEIGHT at 192 dpi, not 640x650"
 import -window "$window" "$shots/high-dpi.png"

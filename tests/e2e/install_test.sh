@@ -4,8 +4,6 @@
 set -euo pipefail
 build=$1
 source_dir=$2
-shots="$build/screenshots"
-mkdir -p "$shots"
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
 

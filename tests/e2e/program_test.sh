@@ -4,8 +4,6 @@
 set -euo pipefail
 build=$1
 source_dir=$2
-shots="$build/screenshots"
-mkdir -p "$shots"
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
 
@@ -24,16 +22,7 @@ code_box_drawn() {
 # key0 starts unplugged; a second key is plugged in but may not be opened.
 sed -e 's/"plugged": true/"plugged": false/' -e 's/]}$/, {"id": "locked", "product_id": 2136, "openable": false}]}/' \
   "$source_dir/sim/keys.sample.json" >"$work/keys.json"
-"$build/sim/keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
-started_pids+=($!)
-wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
-
-"$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
-app=$!
-started_pids+=($app)
-
-# The window appears.
-wait_until find_window 10 || fail "no window titled Umbrata"
+start_umbrata "$work/keys.json"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window $window at $X,$Y size ${WIDTH}x$HEIGHT"
 
@@ -41,7 +30,6 @@ echo "window $window at $X,$Y size ${WIDTH}x$HEIGHT"
 hint_pixels() {
   import -window "$window" -crop 300x40+10+95 txt:- 2>/dev/null | awk -F'[,: ()]+' 'NR > 1 && $3 + $4 + $5 < 300 { n++ } END { print n + 0 }'
 }
-last_code() { printf '%06d' "$(grep -o 'value is [0-9]*' "$log_file" | tail -n 1 | cut -d' ' -f3)"; }
 
 # No usable key: the scan is logged, no model, and the window says a key may not be opened.
 wait_until '[ "$(log_count "No key found")" -ge 1 ]' || fail "the first scan is not in the log"

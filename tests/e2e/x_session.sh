@@ -1,10 +1,12 @@
-# Shared by the end-to-end tests: a private X server and D-Bus session bus, a private keysim
+# Shared by the end-to-end tests (which set build and source_dir): a private X server and D-Bus session bus, a private keysim
 # socket and data folder, screenshots, and clean-up of everything started. Source it; call
 # x_session_start first.
 
 # Arguments, if any, replace the X server's screen (-screen 0 800x600x24).
 x_session_start() {
   work=$(mktemp -d)
+  shots="$build/screenshots"
+  mkdir -p "$shots"
   export KEYSIM_SOCKET="$work/keysim.sock"
   export XDG_DATA_HOME="$work/data"
   export XDG_CONFIG_HOME="$work/config"
@@ -58,6 +60,20 @@ log_count() {
 }
 
 screenshot() { import -window root "$shots/$1.png" 2>/dev/null || echo "note: no screenshot $1" >&2; }
+
+# Starts a keysim server on the config file $1 and umbrata-sim on it, and waits for its window.
+start_umbrata() {
+  "$build/sim/keysim" serve "$1" >"$work/keysim.log" 2>&1 &
+  started_pids+=($!)
+  wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
+  "$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
+  app=$!
+  started_pids+=($app)
+  wait_until find_window 30 || fail "no window titled Umbrata"
+}
+
+# The last code in the log, zero-filled to 6 digits.
+last_code() { printf '%06d' "$(grep -o 'value is [0-9]*' "$log_file" | tail -n 1 | cut -d' ' -f3)"; }
 
 # Sets window to the program's visible main window; false while there is none.
 find_window() { window=$(xdotool search --onlyvisible --name '^Umbrata$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
