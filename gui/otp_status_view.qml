@@ -173,6 +173,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             text: (otp_page.model !== null && otp_page.model.otp === 0) ? otp_page.model.err_msg : ""
+            visible: text !== ""
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
             anchors.top: otp_value_bar.bottom

@@ -18,9 +18,10 @@ wait_until '[ "$(log_count "value is ")" -ge 1 ]' 10 || fail "no code after plug
 echo "key plugged to code: $(( $(date +%s%3N) - start )) ms, polled every 50 ms (reported, not a limit)"
 
 clipboard() { xclip -o -selection clipboard "$@" 2>/dev/null; }
+# Again at a step's end, when the log has the new code before the window shows it.
 copy_code() {
-  xdotool windowfocus --sync "$window" key ctrl+c
-  wait_until '[ "$(clipboard)" = "$(last_code)" ]' 2 || fail "Ctrl+C did not copy the code"
+  wait_until 'xdotool windowfocus --sync "$window" key ctrl+c; [ "$(clipboard)" = "$(last_code)" ]' 10 ||
+    fail "Ctrl+C did not copy the code"
 }
 
 # The user copies something else within the 30 s: it stays.
