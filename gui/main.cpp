@@ -1,6 +1,7 @@
 #include "gui/main_frame.h"
 #include "key/toolkit.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -13,7 +14,28 @@
 
 #include <string>
 
+namespace {
+
+// --help and --version answer on stdout and exit, with no display needed; every other argument
+// is left to the window (and to Qt, such as -platform).
+void answer_help_or_version(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Shows the one-time password of the USB OTP key that is plugged in, and copies it.\n"
+      "The key from a shell: umbrata-cli.");
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  parser.parse(QCoreApplication::arguments());
+  if (parser.isSet(help)) parser.showHelp(0);
+  if (parser.isSet(version)) parser.showVersion();
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  QCoreApplication::setApplicationVersion(UMBRATA_VERSION);
+  if (argc > 1) answer_help_or_version(argc, argv);
   // Text, an image and a shadow, changing once a second: OpenGL without a GPU driver means
   // llvmpipe (49 MiB of code, 45 ms of set-up, a thread pool).
   if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !qEnvironmentVariableIsSet("QSG_RHI"))

@@ -163,7 +163,7 @@ ApplicationWindow {
                 anchors.horizontalCenter: parent.horizontalCenter
             }
             Text {
-                text: "Umbrata v1.2"
+                text: "Umbrata " + Qt.application.version
                 font.pixelSize: 13
                 anchors.horizontalCenter: parent.horizontalCenter
             }
