@@ -3,6 +3,7 @@
 #include "gui/gui.h"
 #include "gui/windows/device_event.h"
 #include "key/hid.h"
+#include "key/platform.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -38,6 +39,7 @@ void MainFrame::rescan_key() {
   std::vector<KeyInterface> seen;
   HID().find_device(orvalin_vendor_id, otp_keys, u2f_keys, &seen);
   LOG(INFO) << (u2f_keys.empty() ? "No key found" : "Using the first key found");
+  set_access_rule_installed(platform::key_access_rule_installed());
   set_key_without_access(u2f_keys.empty() && !seen.empty());
   std::shared_ptr<UsbKey> key;
   if (!u2f_keys.empty()) key = u2f_keys.front();
@@ -53,6 +55,12 @@ void MainFrame::set_key_without_access(bool on) {
   if (on == key_without_access) return;
   key_without_access = on;
   emit key_without_access_changed();
+}
+
+void MainFrame::set_access_rule_installed(bool on) {
+  if (on == access_rule_installed) return;
+  access_rule_installed = on;
+  emit access_rule_installed_changed();
 }
 
 void MainFrame::copy_to_clipboard(QString str) { QGuiApplication::clipboard()->setText(str, QClipboard::Clipboard); }

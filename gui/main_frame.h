@@ -17,6 +17,8 @@ class MainFrame : public QObject {
   Q_OBJECT
   // True while no key is usable but discovery saw a key of the vendor that it may not open.
   Q_PROPERTY(bool key_without_access READ get_key_without_access NOTIFY key_without_access_changed)
+  // True while the udev rule that grants access to the key is installed, as of the last scan.
+  Q_PROPERTY(bool access_rule_installed READ get_access_rule_installed NOTIFY access_rule_installed_changed)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
@@ -28,17 +30,21 @@ class MainFrame : public QObject {
   Q_INVOKABLE void rescan_key();
   Q_INVOKABLE void copy_to_clipboard(QString str);
   bool get_key_without_access() const { return key_without_access; }
+  bool get_access_rule_installed() const { return access_rule_installed; }
 
  signals:
   void show_otp_status();
   void hid_change_event();
   void key_without_access_changed();
+  void access_rule_installed_changed();
 
  protected:
   void set_key_without_access(bool on);
+  void set_access_rule_installed(bool on);
 
  private:
   bool key_without_access = false;
+  bool access_rule_installed = false;
   std::shared_ptr<OtpStatus> otp_status;
   QQmlContext* context;
   QGuiApplication* app;

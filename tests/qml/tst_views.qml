@@ -91,7 +91,11 @@ TestCase {
         verify(!hint.visible)
         frame.set_key_without_access(true)
         verify(hint.visible)
-        compare(hint.text, "A key is plugged in, but you may not open it.\nSee the README: udev rule.")
+        for (var [installed, advice] of [[false, "See the README: udev rule."],
+                                         [true, "Its udev rule is in place: replug the key."]]) {
+            frame.set_access_rule_installed(installed)
+            compare(hint.text, "A key is plugged in, but you may not open it.\n" + advice)
+        }
         show_model(window)
         harness.publish_model(false)
         frame.show_otp_status()
