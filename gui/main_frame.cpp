@@ -6,6 +6,7 @@
 #include "key/platform.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QWindow>
@@ -61,6 +62,11 @@ void MainFrame::set_access_rule_installed(bool on) {
   if (on == access_rule_installed) return;
   access_rule_installed = on;
   emit access_rule_installed_changed();
+}
+
+QString MainFrame::get_user_guide() {
+  QFile guide(QStringLiteral(":/user_guide.md"));
+  return guide.open(QIODevice::ReadOnly) ? QString::fromUtf8(guide.readAll()) : QString();
 }
 
 void MainFrame::copy_to_clipboard(QString str) { QGuiApplication::clipboard()->setText(str, QClipboard::Clipboard); }

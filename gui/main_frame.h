@@ -19,6 +19,8 @@ class MainFrame : public QObject {
   Q_PROPERTY(bool key_without_access READ get_key_without_access NOTIFY key_without_access_changed)
   // True while the udev rule that grants access to the key is installed, as of the last scan.
   Q_PROPERTY(bool access_rule_installed READ get_access_rule_installed NOTIFY access_rule_installed_changed)
+  // The README's sections for users, compiled in: the Help menu's user guide, in Markdown.
+  Q_PROPERTY(QString user_guide READ get_user_guide CONSTANT)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
@@ -31,6 +33,7 @@ class MainFrame : public QObject {
   Q_INVOKABLE void copy_to_clipboard(QString str);
   bool get_key_without_access() const { return key_without_access; }
   bool get_access_rule_installed() const { return access_rule_installed; }
+  static QString get_user_guide();
 
  signals:
   void show_otp_status();

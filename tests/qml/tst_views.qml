@@ -104,6 +104,20 @@ TestCase {
         compare(frame.rescans, 1)
     }
 
+    function test_help_menu_opens_the_readme_sections_for_users() {
+        var window = make("qrc:/main.qml", {width: 320, height: 325})
+        findChild(window, "menu_user_guide").triggered()
+        tryCompare(findChild(window, "dialog_user_guide"), "opened", true)
+        var lines = findChild(window, "user_guide_text").text.split("\n")
+        for (var [title, shown] of [["## Install", true], ["## Using Umbrata with your key", true],
+                                    ["### Troubleshooting", true], ["## umbrata-cli", true], ["## The log", true],
+                                    ["## Playing with the demo", false], ["## The key layer", false], ["## Layout", false]])
+            compare(lines.indexOf(title) >= 0, shown, title)
+        var view = findChild(window, "user_guide_view")
+        tryVerify(function() { return view.height > 100 }, 2000, "the dialog fills the window")
+        verify(view.contentHeight > 10 * view.height, "the whole guide, in a view that scrolls")
+    }
+
     function test_token_info_dialog_polls_until_the_text_arrives() {
         var window = make("qrc:/main.qml")
         var page = show_model(window)
