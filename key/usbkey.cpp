@@ -99,7 +99,7 @@ void UsbKey::check_resp_code(const ByteBuffer& resp_code) {
   for (const RespCodeRow& row : resp_code_table) {
     if (row.code != resp_code) continue;
     if (row.message == "Success") {
-      LOG(INFO) << "Instruction Succesfully";
+      LOG(INFO) << "Instruction Successfully";
       return;
     }
     if (row.message == "No such object") THROW_KEY_EXCEPTION(KeyNoObjectException("No such object"));
