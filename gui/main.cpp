@@ -27,7 +27,9 @@ void answer_help_or_version(int argc, char* argv[]) {
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
   parser.parse(QCoreApplication::arguments());
-  if (parser.isSet(help)) parser.showHelp(0);
+  // --help-all would list Qt's options for a window, which this parser, made before the window's
+  // application, does not know: it gets the same help.
+  if (parser.isSet(help) || parser.optionNames().contains("help-all")) parser.showHelp(0);
   if (parser.isSet(version)) parser.showVersion();
 }
 
