@@ -51,6 +51,8 @@ int main(int argc, char* argv[]) {
   if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME")) qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
   if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   QGuiApplication app(argc, argv);
+  // The desktop entry, named by the component ID: a Wayland desktop matches the window to it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.example.orvalin.umbrata"));
   // Where Verdana is missing, a sans-serif like it: the software scene graph would otherwise
   // follow the application font's monospace hint, and the two renderers would differ.
   QFont::insertSubstitutions(QStringLiteral("Verdana"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
