@@ -1,6 +1,7 @@
 // umbrata-cli: the key's codes, token information and settings from a shell.
 #include "key/hid.h"
 #include "key/key_exception.h"
+#include "key/platform.h"
 #include "key/toolkit.h"
 
 #include <QCommandLineParser>
@@ -67,9 +68,11 @@ std::int64_t calendar_seconds() {
 }
 
 std::string no_access_message(const std::string& path) {
-  return "a key is plugged in (" + path +
-         ") but you may not open it: install the udev rule packaging/70-umbrata.rules and replug the key "
-         "(README, \"Let your user open the key\")";
+  const std::string plugged = "a key is plugged in (" + path + ") but you may not open it: ";
+  if (platform::key_access_rule_installed())
+    return plugged + "its udev rule 70-umbrata.rules is in place; unplug the key and plug it in again";
+  return plugged + "install the udev rule packaging/70-umbrata.rules and replug the key "
+                   "(README, \"Let your user open the key\")";
 }
 
 Discovery discover() {

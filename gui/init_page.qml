@@ -22,7 +22,9 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text.replace("\n", " ")
             visible: main_frame !== null && main_frame.key_without_access
-            text: "A key is plugged in, but you may not open it.\nSee the README: udev rule."
+            text: "A key is plugged in, but you may not open it.\n" +
+                  (main_frame !== null && main_frame.access_rule_installed ? "Its udev rule is in place: replug the key."
+                                                                            : "See the README: udev rule.")
             horizontalAlignment: Text.AlignHCenter
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: no_key.bottom

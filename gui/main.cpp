@@ -1,6 +1,7 @@
 #include "gui/main_frame.h"
 #include "key/toolkit.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -13,7 +14,37 @@
 
 #include <string>
 
+namespace {
+
+// --help and --version answer on stdout and exit, with no display needed; every other argument
+// is left to the window (and to Qt, such as -platform).
+void answer_help_or_version(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Shows the one-time password of the USB OTP key that is plugged in, and copies it.\n"
+      "The key from a shell: umbrata-cli.");
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  parser.parse(QCoreApplication::arguments());
+  // --help-all would list Qt's options for a window, which this parser, made before the window's
+  // application, does not know: it gets the same help.
+  if (parser.isSet(help) || parser.optionNames().contains("help-all")) parser.showHelp(0);
+  if (parser.isSet(version)) parser.showVersion();
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  QCoreApplication::setApplicationVersion(UMBRATA_VERSION);
+  // Qt 5 scales to the screen only when asked: at 192 dpi the window would stay half the size of
+  // everything around it. The user's own QT_ENABLE_HIGHDPI_SCALING or QT_AUTO_SCREEN_SCALE_FACTOR
+  // decides instead; QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS apply on top, as Qt does.
+  if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING") && !qEnvironmentVariableIsSet("QT_AUTO_SCREEN_SCALE_FACTOR"))
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+  // The images' @2x variants on such a screen.
+  QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+  if (argc > 1) answer_help_or_version(argc, argv);
   // Text, an image and a shadow, changing once a second: OpenGL without a GPU driver means
   // llvmpipe (49 MiB of code, 45 ms of set-up, a thread pool).
   if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !qEnvironmentVariableIsSet("QSG_RHI"))
@@ -26,14 +57,9 @@ int main(int argc, char* argv[]) {
   // through shared memory, which costs a round trip to the X server before each frame.
   if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME")) qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
   if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
-  // Qt 5 scales to the screen only when asked: at 192 dpi the window would stay half the size of
-  // everything around it. The user's own QT_ENABLE_HIGHDPI_SCALING or QT_AUTO_SCREEN_SCALE_FACTOR
-  // decides instead; QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS apply on top, as Qt does.
-  if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING") && !qEnvironmentVariableIsSet("QT_AUTO_SCREEN_SCALE_FACTOR"))
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-  // The images' @2x variants on such a screen.
-  QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
   QGuiApplication app(argc, argv);
+  // The desktop entry, named by the component ID: a Wayland desktop matches the window to it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.example.orvalin.umbrata"));
   // Where Verdana is missing, a sans-serif like it: the software scene graph would otherwise
   // follow the application font's monospace hint, and the two renderers would differ.
   QFont::insertSubstitutions(QStringLiteral("Verdana"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});

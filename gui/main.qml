@@ -14,10 +14,6 @@ ApplicationWindow {
     color: "white"
     font.family: "Verdana"
 
-    // The maker's addresses, here and nowhere else.
-    readonly property string online_help_url: "https://umbrata.example.com/help"
-    readonly property string maker_site_url: "https://www.orvalin.example.com/"
-
     function get_item_width(item, min_padding) {
         if (!item)
             return 0
@@ -118,8 +114,9 @@ ApplicationWindow {
             font.pixelSize: menuBar.sub_menu_pixel_size
             width: get_item_width(menu_help.itemAt(0), 20)
             MenuItem {
-                text: "Online Help"
-                onTriggered: Qt.openUrlExternally(window.online_help_url)
+                objectName: "menu_user_guide"
+                text: "User Guide"
+                onTriggered: dialog_user_guide.open()
             }
             MenuItem {
                 text: "About"
@@ -195,7 +192,7 @@ ApplicationWindow {
                 anchors.horizontalCenter: parent.horizontalCenter
             }
             Text {
-                text: "Umbrata v1.2"
+                text: "Umbrata " + Qt.application.version
                 font.pixelSize: 13
                 anchors.horizontalCenter: parent.horizontalCenter
             }
@@ -208,14 +205,27 @@ ApplicationWindow {
     }
 
     TitleDialog {
-        id: online_help_dialog
-        titleText: "Online Help"
-        Text {
-            textFormat: Text.RichText
-            text: "<a href=\"" + window.maker_site_url + "\">" + window.maker_site_url + "</a>"
-            font.pixelSize: 16
-            horizontalAlignment: Text.AlignHCenter
-            onLinkActivated: Qt.openUrlExternally(link)
+        id: dialog_user_guide
+        objectName: "dialog_user_guide"
+        titleText: "User Guide"
+        width: parent.width - 20
+        height: parent.height - 20
+        Flickable {
+            id: user_guide_view
+            objectName: "user_guide_view"
+            anchors.fill: parent
+            clip: true
+            contentHeight: user_guide_text.height
+            ScrollBar.vertical: ScrollBar {}
+            Text {
+                id: user_guide_text
+                objectName: "user_guide_text"
+                width: user_guide_view.width - 12
+                textFormat: Text.MarkdownText
+                wrapMode: Text.Wrap
+                font.pixelSize: 13
+                text: main_frame !== null ? main_frame.user_guide : ""
+            }
         }
     }
 

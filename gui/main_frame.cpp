@@ -3,8 +3,10 @@
 #include "gui/gui.h"
 #include "gui/windows/device_event.h"
 #include "key/hid.h"
+#include "key/platform.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QQmlContext>
@@ -55,6 +57,7 @@ void MainFrame::rescan_key() {
   std::vector<KeyInterface> seen;
   HID().find_device(orvalin_vendor_id, otp_keys, u2f_keys, &seen);
   LOG(INFO) << (u2f_keys.empty() ? "No key found" : "Using the first key found");
+  set_access_rule_installed(platform::key_access_rule_installed());
   set_key_without_access(u2f_keys.empty() && !seen.empty());
   std::shared_ptr<UsbKey> key;
   if (!u2f_keys.empty()) key = u2f_keys.front();
@@ -100,4 +103,15 @@ void MainFrame::set_clear_copied_codes(bool on) {
   clear_copied_codes = on;
   user_settings().setValue(clear_copied_codes_key, on);
   emit clear_copied_codes_changed();
+}
+
+void MainFrame::set_access_rule_installed(bool on) {
+  if (on == access_rule_installed) return;
+  access_rule_installed = on;
+  emit access_rule_installed_changed();
+}
+
+QString MainFrame::get_user_guide() {
+  QFile guide(QStringLiteral(":/user_guide.md"));
+  return guide.open(QIODevice::ReadOnly) ? QString::fromUtf8(guide.readAll()) : QString();
 }

@@ -22,6 +22,10 @@ class MainFrame : public QObject {
   // quits. Remembered across runs; on unless the user turned it off.
   Q_PROPERTY(bool clear_copied_codes READ get_clear_copied_codes WRITE set_clear_copied_codes NOTIFY
                  clear_copied_codes_changed)
+  // True while the udev rule that grants access to the key is installed, as of the last scan.
+  Q_PROPERTY(bool access_rule_installed READ get_access_rule_installed NOTIFY access_rule_installed_changed)
+  // The README's sections for users, compiled in: the Help menu's user guide, in Markdown.
+  Q_PROPERTY(QString user_guide READ get_user_guide CONSTANT)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
@@ -38,15 +42,19 @@ class MainFrame : public QObject {
   void set_clear_copied_codes(bool on);
 
   static constexpr int copied_code_lifetime_ms = 30000;
+  bool get_access_rule_installed() const { return access_rule_installed; }
+  static QString get_user_guide();
 
  signals:
   void show_otp_status();
   void hid_change_event();
   void key_without_access_changed();
   void clear_copied_codes_changed();
+  void access_rule_installed_changed();
 
  protected:
   void set_key_without_access(bool on);
+  void set_access_rule_installed(bool on);
 
  private:
   // Empties the clipboard if it still holds exactly the code that we put there; what the user
@@ -57,6 +65,7 @@ class MainFrame : public QObject {
   bool clear_copied_codes = true;
   QString copied_code;
   QTimer copied_code_expiry;
+  bool access_rule_installed = false;
   std::shared_ptr<OtpStatus> otp_status;
   QQmlContext* context;
   QGuiApplication* app;

@@ -20,6 +20,10 @@ bool make_private_folder(const QString& folder);
 // where the system allows it. Returns false when that fails.
 bool make_private_file(const std::string& path);
 
+// True when the udev rule that lets the user at the seat open the key is installed, by the
+// package or by hand: a key that cannot be opened then wants a replug, not the rule.
+bool key_access_rule_installed();
+
 // Blocks the asynchronous signals for the calling thread, for its whole life, so that they go
 // to another thread instead of interrupting this one's reads of the key.
 void block_async_signals();

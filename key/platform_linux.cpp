@@ -56,6 +56,12 @@ bool make_private_file(const std::string& path) {
   return owner_only;
 }
 
+bool key_access_rule_installed() {
+  for (const char* rule : {"/usr/lib/udev/rules.d/70-umbrata.rules", "/etc/udev/rules.d/70-umbrata.rules"})
+    if (::access(rule, F_OK) == 0) return true;
+  return false;
+}
+
 // hidraw's read fails when a signal interrupts its poll; a fault's own signal must still kill.
 void block_async_signals() {
   sigset_t set;

@@ -1,5 +1,6 @@
 // Draws Umbrata's images: make_images OUTPUT_FOLDER. Run by scripts/make-images; the PNGs it
-// writes are committed in gui/pic/.
+// writes are committed in gui/pic/. make_images --icons FOLDER SIZE... draws the program's icon at
+// each size into FOLDER/SIZExSIZE/apps/umbrata.png, the hicolor theme's layout, at build time.
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -114,13 +115,25 @@ QImage code_shadow(int scale) {
   return image;
 }
 
+// Drawn at each size rather than scaled down from the largest: the lines stay sharp at 16 px.
+bool icons(const QDir& out, const QStringList& sizes) {
+  for (const QString& text : sizes) {
+    const int size = text.toInt();
+    const QString folder = QString("%1x%1/apps").arg(size);
+    if (size <= 0 || !out.mkpath(folder) || !key_and_clock(size).save(out.filePath(folder + "/umbrata.png"))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
+  const QStringList arguments = QCoreApplication::arguments().mid(1);
+  if (arguments.size() >= 2 && arguments.first() == "--icons") return icons(QDir(arguments.at(1)), arguments.mid(2)) ? 0 : 1;
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make_images OUTPUT_FOLDER\n");
+    std::fprintf(stderr, "usage: make_images OUTPUT_FOLDER | make_images --icons FOLDER SIZE...\n");
     return 2;
   }
   const QDir out(QString::fromLocal8Bit(argv[1]));

@@ -9,12 +9,12 @@ x_session_start
 
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install failed"; }
-for f in bin/umbrata lib/umbrata/umbrata lib/umbrata/log.conf share/applications/umbrata.desktop \
+for f in bin/umbrata lib/umbrata/umbrata lib/umbrata/log.conf share/applications/com.example.orvalin.umbrata.desktop \
          share/icons/hicolor/512x512/apps/umbrata.png lib/udev/rules.d/70-umbrata.rules; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 [ -L "$prefix/bin/umbrata" ] || fail "bin/umbrata is not a link"
-desktop-file-validate "$prefix/share/applications/umbrata.desktop" || fail "the desktop entry is not valid"
+desktop-file-validate "$prefix/share/applications/com.example.orvalin.umbrata.desktop" || fail "the desktop entry is not valid"
 
 (cd "$work" && exec "$prefix/bin/umbrata") >"$work/umbrata.out" 2>&1 &
 app=$!

@@ -92,7 +92,11 @@ TestCase {
         verify(!hint.visible)
         frame.set_key_without_access(true)
         verify(hint.visible)
-        compare(hint.text, "A key is plugged in, but you may not open it.\nSee the README: udev rule.")
+        for (var [installed, advice] of [[false, "See the README: udev rule."],
+                                         [true, "Its udev rule is in place: replug the key."]]) {
+            frame.set_access_rule_installed(installed)
+            compare(hint.text, "A key is plugged in, but you may not open it.\n" + advice)
+        }
         show_model(window)
         harness.publish_model(false)
         frame.show_otp_status()
@@ -148,6 +152,20 @@ TestCase {
         verify(!findChild(window, "make_active").visible)
         harness.publish_model(false)
         tryCompare(dialog, "visible", false, 2000, "the dialog closes when the key goes")
+    }
+
+    function test_help_menu_opens_the_readme_sections_for_users() {
+        var window = make("qrc:/main.qml", {width: 320, height: 325})
+        findChild(window, "menu_user_guide").triggered()
+        tryCompare(findChild(window, "dialog_user_guide"), "opened", true)
+        var lines = findChild(window, "user_guide_text").text.split("\n")
+        for (var [title, shown] of [["## Install", true], ["## Using Umbrata with your key", true],
+                                    ["### Troubleshooting", true], ["## umbrata-cli", true], ["## The log", true],
+                                    ["## Playing with the demo", false], ["## The key layer", false], ["## Layout", false]])
+            compare(lines.indexOf(title) >= 0, shown, title)
+        var view = findChild(window, "user_guide_view")
+        tryVerify(function() { return view.height > 100 }, 2000, "the dialog fills the window")
+        verify(view.contentHeight > 10 * view.height, "the whole guide, in a view that scrolls")
     }
 
     function test_token_info_dialog_polls_until_the_text_arrives() {

@@ -60,10 +60,12 @@ class StandInFrame : public MainFrame {
   Q_INVOKABLE void rescan_key() { ++rescans; }
   Q_INVOKABLE void copy_to_clipboard(QString text) { copied = text; }
   Q_INVOKABLE void set_key_without_access(bool on) { MainFrame::set_key_without_access(on); }
+  Q_INVOKABLE void set_access_rule_installed(bool on) { MainFrame::set_access_rule_installed(on); }
   void reset() {
     rescans = 0;
     copied.clear();
     set_key_without_access(false);
+    set_access_rule_installed(false);
   }
 
  private:

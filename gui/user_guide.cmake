@@ -1,0 +1,22 @@
+# Writes the user guide that the Help menu shows: the README's sections for users, in the order
+# below, each with its subsections. A section that the README lost stops the build rather than
+# leaving a hole in the guide.
+# cmake -DREADME=README.md -DGUIDE=user_guide.md -P user_guide.cmake
+set(sections "Install" "Using Umbrata with your key" "umbrata-cli" "The log")
+
+file(READ "${README}" readme)
+set(guide "")
+foreach(title IN LISTS sections)
+  string(FIND "${readme}" "\n## ${title}\n" start)
+  if(start EQUAL -1)
+    message(FATAL_ERROR "${README} has no section \"## ${title}\" for the user guide")
+  endif()
+  math(EXPR start "${start} + 1")
+  string(SUBSTRING "${readme}" ${start} -1 section)
+  string(FIND "${section}" "\n## " end)
+  string(SUBSTRING "${section}" 0 ${end} section)
+  string(APPEND guide "${section}\n")
+endforeach()
+# The README's screenshots are not compiled in.
+string(REGEX REPLACE "\n!\\[[^\n]*\\)\n" "\n" guide "${guide}")
+file(WRITE "${GUIDE}" "${guide}")
