@@ -1,21 +1,15 @@
 #!/usr/bin/env bash
 # The clipboard in a real X server: Ctrl+C puts the code there, marked as a secret for clipboard
 # managers; it is gone 30 s later, and at exit; a text that another client copied in between is
-# left alone. Reports how long a plugged key takes to show its code. Usage: clipboard_test.sh BUILD_DIR SOURCE_DIR
+# left alone. Usage: clipboard_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
 source_dir=$2
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
 
-sed 's/"plugged": true/"plugged": false/' "$source_dir/sim/keys.sample.json" >"$work/keys.json"
-start_umbrata "$work/keys.json"
-wait_until '[ "$(log_count "No key found")" -ge 1 ]' || fail "the first scan is not in the log"
-
-start=$(date +%s%3N)
-"$build/sim/keysim" plug key0 >/dev/null
-wait_until '[ "$(log_count "value is ")" -ge 1 ]' 10 || fail "no code after plugging the key"
-echo "key plugged to code: $(( $(date +%s%3N) - start )) ms, polled every 50 ms (reported, not a limit)"
+start_umbrata "$source_dir/sim/keys.sample.json"
+wait_until '[ "$(log_count "value is ")" -ge 1 ]' || fail "no code"
 
 clipboard() { xclip -o -selection clipboard "$@" 2>/dev/null; }
 # Again at a step's end, when the log has the new code before the window shows it.

