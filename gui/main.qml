@@ -224,7 +224,8 @@ ApplicationWindow {
                 textFormat: Text.MarkdownText
                 wrapMode: Text.Wrap
                 font.pixelSize: 13
-                text: main_frame !== null ? main_frame.user_guide : ""
+                // Laid out when it is shown: the guide is long, and the window starts without it.
+                text: dialog_user_guide.visible && main_frame !== null ? main_frame.user_guide : ""
             }
         }
     }
