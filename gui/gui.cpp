@@ -181,23 +181,23 @@ bool OtpStatus::is_totp(const QString& serial) const {
   });
 }
 
-void OtpStatus::refresh_credentials() {
+void OtpStatus::ask(const std::function<void(Requests&)>& change) {
   {
     std::lock_guard<std::mutex> lock(requests_mutex);
-    requests.list = true;
-    requests.touch = false;
+    change(requests);
+    requests.touch = false;  // asked anew: the key may have been touched since
   }
   run_requests();
+}
+
+void OtpStatus::refresh_credentials() {
+  ask([](Requests& pending) { pending.list = true; });
 }
 
 void OtpStatus::select_credential(const QString& serial) {
   if (serial == selected_serial) return;
   selected_serial = serial;
   store_credential_code({});
-  {
-    std::lock_guard<std::mutex> lock(requests_mutex);
-    requests.touch = false;
-  }
   credentials_tick();
 }
 
@@ -206,12 +206,7 @@ void OtpStatus::make_active(const QString& serial) {
     LOG(WARNING) << "Only a TOTP credential is made active here, not " << serial.toStdString();
     return;
   }
-  {
-    std::lock_guard<std::mutex> lock(requests_mutex);
-    requests.activate = bytes_of(serial);
-    requests.touch = false;
-  }
-  run_requests();
+  ask([&](Requests& pending) { pending.activate = bytes_of(serial); });
 }
 
 void OtpStatus::credentials_tick() {
@@ -228,12 +223,9 @@ void OtpStatus::credentials_tick() {
   }
   if (taken_down) emit credential_code_changed();
   wanted = wanted && is_totp(selected_serial);
-  {
-    std::lock_guard<std::mutex> lock(requests_mutex);
-    if (wanted && !requests.code) requests.code = bytes_of(selected_serial);
-    requests.touch = false;
-  }
-  run_requests();
+  ask([&](Requests& pending) {
+    if (wanted && !pending.code) pending.code = bytes_of(selected_serial);
+  });
 }
 
 bool OtpStatus::requests_to_run() {

@@ -125,6 +125,9 @@ class OtpStatus : public QObject {
   // The token information of the active credential from users; false when it is not listed.
   // Needs key_mutex.
   bool store_token_info();
+  struct Requests;
+  // Applies change to the pending requests and carries them out.
+  void ask(const std::function<void(Requests&)>& change);
   // Starts a worker for the dialog's pending requests, unless a worker runs: its end starts it.
   void run_requests();
   bool requests_to_run();

@@ -1,11 +1,14 @@
 // GoogleTest main for tests that need a Qt event loop: a QGuiApplication on the offscreen
-// platform.
+// platform, and a settings folder of its own, never the user's.
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  const QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   ::testing::InitGoogleTest(&argc, argv);
   QGuiApplication app(argc, argv);
   return RUN_ALL_TESTS();
