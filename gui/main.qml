@@ -50,8 +50,6 @@ ApplicationWindow {
         delegate: MenuBarItem {
             id: menuBarItem
             enabled: menu ? menu.enabled : true
-            // Qt calls a title a menu bar; a screen reader should hear a menu item.
-            Accessible.role: Accessible.MenuItem
             Accessible.name: menuBarItem.text.replace("&", "")
             contentItem: Text {
                 text: window.mnemonic_text(menuBarItem.text)

@@ -172,8 +172,8 @@ Item {
             objectName: "bar_information"
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+            Accessible.ignored: text === ""
             text: (otp_page.model !== null && otp_page.model.otp === 0) ? otp_page.model.err_msg : ""
-            visible: text !== ""
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
             anchors.top: otp_value_bar.bottom
