@@ -298,12 +298,9 @@ void OtpStatus::serve_requests() {
         {
           // The main page asks for the new credential's code at its next tick.
           std::lock_guard<std::mutex> fields(fields_mutex);
-          otp = 0;
-          code_shown = false;
           last_counter = -1;
-          err_msg.clear();
         }
-        emit otp_changed();
+        show_failure("");
         read_credentials();
       } else if (next.list) {
         read_credentials();
