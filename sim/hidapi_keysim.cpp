@@ -8,11 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <poll.h>
 #include <sstream>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,7 +28,7 @@ wchar_t* duplicate(const std::wstring& text) {
 }  // namespace
 
 struct hid_device_ {
-  int fd = -1;
+  keysim::wire::Socket fd = keysim::wire::invalid_socket;
   bool nonblocking = false;
   bool gone = false;
   std::wstring error;
@@ -50,14 +47,14 @@ int HID_API_EXPORT HID_API_CALL hid_exit(void) { return 0; }
 
 // Lists the interfaces of every plugged key; null when there are none or no server runs.
 struct hid_device_info HID_API_EXPORT* HID_API_CALL hid_enumerate(unsigned short vendor_id, unsigned short product_id) {
-  const int fd = keysim::wire::connect_to(keysim::wire::socket_path());
-  if (fd < 0) {
+  const keysim::wire::Socket fd = keysim::wire::connect_to(keysim::wire::socket_path());
+  if (fd == keysim::wire::invalid_socket) {
     global_error = L"no keysim server";
     return nullptr;
   }
   std::string reply;
   const bool answered = keysim::wire::request(fd, "LIST", reply);
-  ::close(fd);
+  keysim::wire::close_socket(fd);
   if (!answered || reply.rfind("OK\n", 0) != 0) {
     global_error = L"the keysim server did not answer";
     return nullptr;
@@ -113,15 +110,15 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open_path(const char* path) {
     global_error = L"not a keysim path";
     return nullptr;
   }
-  const int fd = keysim::wire::connect_to(keysim::wire::socket_path());
-  if (fd < 0) {
+  const keysim::wire::Socket fd = keysim::wire::connect_to(keysim::wire::socket_path());
+  if (fd == keysim::wire::invalid_socket) {
     global_error = L"no keysim server";
     return nullptr;
   }
   std::string reply;
   if (!keysim::wire::request(fd, "OPEN " + text.substr(7, colon - 7) + " " + text.substr(colon + 1), reply) ||
       reply.rfind("OK", 0) != 0) {
-    ::close(fd);
+    keysim::wire::close_socket(fd);
     global_error = L"cannot open " + widen(text);
     return nullptr;
   }
@@ -150,8 +147,8 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
   if (length <= 1 || !data) return dev->fail("zero-length write");
   if (length > report_size + 1) return dev->fail("report longer than the output report");
   if (dev->gone) return dev->fail("device disconnected");
-  if (!keysim::wire::send_message(dev->fd, data + 1, length - 1)) {
-    dev->gone = errno != EAGAIN;
+  if (const auto sent = keysim::wire::send_message(dev->fd, data + 1, length - 1); sent != keysim::wire::Sent::whole) {
+    dev->gone = sent == keysim::wire::Sent::peer_gone;
     return dev->fail(dev->gone ? "device disconnected" : "output queue full");
   }
   return static_cast<int>(length);
@@ -164,14 +161,11 @@ int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char*
                                                  int milliseconds) {
   if (!dev) return -1;
   if (dev->gone) return dev->fail("device disconnected");
-  pollfd p{dev->fd, POLLIN, 0};
-  const int ready = ::poll(&p, 1, milliseconds);
-  if (ready < 0) return dev->fail(std::string("poll: ") + std::strerror(errno));
-  if (ready == 0) return 0;
   unsigned char report[report_size + 1];
-  const ssize_t n = ::recv(dev->fd, report, sizeof report, MSG_DONTWAIT);
-  if (n < 0 && errno == EAGAIN) return 0;
-  if (n <= 0) {
+  const long n = keysim::wire::receive_message(dev->fd, report, sizeof report, milliseconds, true);
+  if (n == 0) return 0;
+  if (n == keysim::wire::interrupted) return dev->fail("interrupted by a signal");
+  if (n < 0) {
     dev->gone = true;
     return dev->fail("device disconnected");
   }
@@ -192,7 +186,7 @@ int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonbloc
 
 void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev) {
   if (!dev) return;
-  ::close(dev->fd);
+  keysim::wire::close_socket(dev->fd);
   delete dev;
 }
 

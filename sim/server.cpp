@@ -3,10 +3,13 @@
 #include "sim/wire.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sstream>
 #include <sys/socket.h>
@@ -39,6 +42,11 @@ std::vector<std::string> words(const std::string& line) {
 }  // namespace
 
 Server::Server(std::vector<KeyConfig> keys, std::string socket_path) : path_(std::move(socket_path)) {
+  load(std::move(keys));
+}
+
+void Server::load(std::vector<KeyConfig> keys) {
+  keys_.clear();
   for (KeyConfig& config : keys) {
     auto key = std::make_unique<Key>();
     key->plugged = config.plugged;
@@ -61,6 +69,7 @@ Server::~Server() {
     ::close(listen_fd_);
     ::unlink(path_.c_str());
   }
+  if (tcp_fd_ >= 0) ::close(tcp_fd_);
   for (int fd : wake_pipe_)
     if (fd >= 0) ::close(fd);
 }
@@ -97,6 +106,24 @@ bool Server::listen(std::string& error) {
   return true;
 }
 
+bool Server::listen_tcp(int port, std::string& error) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  tcp_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  socklen_t length = sizeof address;
+  if (tcp_fd_ < 0 || ::setsockopt(tcp_fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+      ::bind(tcp_fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(tcp_fd_, 64) != 0 ||
+      ::getsockname(tcp_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
+    return false;
+  }
+  tcp_port_ = ntohs(address.sin_port);
+  return true;
+}
+
 void Server::stop() {
   const char byte = 0;
   [[maybe_unused]] const ssize_t ignored = ::write(wake_pipe_[1], &byte, 1);
@@ -104,13 +131,14 @@ void Server::stop() {
 
 void Server::run() {
   for (;;) {
-    std::vector<pollfd> fds = {{wake_pipe_[0], POLLIN, 0}, {listen_fd_, POLLIN, 0}};
+    std::vector<pollfd> fds = {{wake_pipe_[0], POLLIN, 0}, {listen_fd_, POLLIN, 0}, {tcp_fd_, POLLIN, 0}};
     for (const auto& [fd, c] : connections_) fds.push_back({fd, POLLIN, 0});
     const int ready = ::poll(fds.data(), fds.size(), poll_timeout());
     if (ready < 0 && errno != EINTR) return;
     if (fds[0].revents) return;
-    if (fds[1].revents & POLLIN) accept_client();
-    for (std::size_t i = 2; i < fds.size(); ++i) {
+    if (fds[1].revents & POLLIN) accept_client(listen_fd_, false);
+    if (fds[2].revents & POLLIN) accept_client(tcp_fd_, true);
+    for (std::size_t i = 3; i < fds.size(); ++i) {
       if (fds[i].revents && connections_.count(fds[i].fd)) on_readable(fds[i].fd);
     }
     run_timers();
@@ -133,31 +161,67 @@ int Server::poll_timeout() const {
   return static_cast<int>(std::clamp<long long>(wait, 0, 60000));
 }
 
-void Server::accept_client() {
+void Server::accept_client(int listener, bool stream) {
   for (;;) {
-    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
+    if (stream) {
+      const int on = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
     connections_[fd] = Connection{};
+    connections_[fd].stream = stream;
   }
 }
 
 void Server::on_readable(int fd) {
-  std::uint8_t buffer[4096];
+  if (connections_[fd].stream) return read_stream(fd);
+  std::uint8_t buffer[wire::max_datagram];
   const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC);
   if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
   if (n <= 0) {
     drop(fd);
     return;
   }
-  const std::size_t size = std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer);
+  // A truncated message keeps its whole length, so an overlong report is still refused.
+  on_message(fd, buffer, static_cast<std::size_t>(n));
+}
+
+// Frames come in pieces: what does not make a whole one waits for the next read.
+void Server::read_stream(int fd) {
+  char buffer[wire::max_datagram];
+  const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  if (n <= 0) {
+    drop(fd);
+    return;
+  }
+  std::string& inbox = connections_[fd].inbox;
+  inbox.append(buffer, static_cast<std::size_t>(n));
+  while (inbox.size() >= 4) {
+    const std::size_t size = wire::frame_size(reinterpret_cast<const std::uint8_t*>(inbox.data()));
+    if (size == 0 || size > wire::max_message) {
+      drop(fd);
+      return;
+    }
+    if (inbox.size() < 4 + size) return;
+    const std::string message = inbox.substr(4, size);
+    inbox.erase(0, 4 + size);
+    on_message(fd, reinterpret_cast<const std::uint8_t*>(message.data()), message.size());
+    if (!connections_.count(fd)) return;  // the message unplugged its own key
+  }
+}
+
+void Server::on_message(int fd, const std::uint8_t* data, std::size_t length) {
+  const std::size_t size = std::min(length, wire::max_datagram);
   Connection& c = connections_[fd];
   switch (c.role) {
     case Role::command:
-      on_command(fd, std::string(reinterpret_cast<const char*>(buffer), size));
+      on_command(fd, std::string(reinterpret_cast<const char*>(data), size));
       break;
     case Role::handle:
       // An output report is at most 64 bytes; a longer write is refused, as hidraw refuses it.
-      if (static_cast<std::size_t>(n) <= u2fhid::report_size) on_report(c, Bytes(buffer, buffer + size));
+      if (length <= u2fhid::report_size) on_report(c, Bytes(data, data + size));
       break;
     case Role::subscriber:
       break;
@@ -176,6 +240,17 @@ void Server::on_command(int fd, const std::string& line) {
     connections_[fd].role = Role::subscriber;
     return reply("OK subscribed");
   }
+  if (verb == "RESET" && recording_) {
+    std::string answer;
+    reset(line.substr(verb.size()), answer);
+    return reply(answer);
+  }
+  if (verb == "FORGET" && recording_ && w.size() == 1) {
+    records_.clear();
+    return reply("OK forgotten");
+  }
+  if (verb == "REPORTS" && recording_ && w.size() == 3 && (w[2] == "out" || w[2] == "in"))
+    return reply("OK\n" + recorded(w[1], w[2] == "out"));
   if (w.size() < 2) return reply("ERR unknown command: " + line);
   Key* key = find(w[1]);
   if (!key) return reply("ERR unknown key: " + w[1]);
@@ -216,7 +291,7 @@ void Server::on_command(int fd, const std::string& line) {
 
 void Server::on_report(Connection& c, const Bytes& report) {
   Interface& i = c.key->interfaces[c.interface];
-  if (tap_) tap_(c.key->config.id, true, report);
+  record(c.key->config.id, true, report);
   if (!i.device) return;  // a keyboard interface opens, but never answers
   deliver(*c.key, c.interface, i.device->handle(report));
 }
@@ -258,7 +333,7 @@ void Server::flush_due() {
     for (Interface& i : key->interfaces) {
       while (!i.outbox.empty() && i.outbox.front().due <= now) {
         const Bytes& report = i.outbox.front().report;
-        if (tap_) tap_(key->config.id, false, report);
+        record(key->config.id, false, report);
         for (int fd : i.handles) wire::send_message(fd, report.data(), report.size());
         i.outbox.pop_front();
       }
@@ -300,6 +375,41 @@ void Server::announce(const std::string& event) {
   for (const auto& [fd, c] : connections_) {
     if (c.role == Role::subscriber) wire::send_message(fd, event.data(), event.size());
   }
+}
+
+void Server::record(const std::string& key_id, bool from_host, const Bytes& report) {
+  if (tap_) tap_(key_id, from_host, report);
+  if (recording_) records_.push_back({key_id, from_host, report});
+}
+
+// One report a line, in hexadecimal, oldest first.
+std::string Server::recorded(const std::string& key_id, bool from_host) const {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (const Record& r : records_) {
+    if (r.key != key_id || r.from_host != from_host) continue;
+    for (std::uint8_t b : r.report) out += {digits[b >> 4], digits[b & 15]};
+    out += '\n';
+  }
+  return out;
+}
+
+// New keys for the next test: every open handle is closed as if its key were pulled, without
+// announcing anything, and the recorded reports are forgotten.
+void Server::reset(const std::string& config_json, std::string& reply) {
+  std::vector<KeyConfig> keys;
+  std::string error;
+  if (!parse_config(config_json, keys, error)) {
+    reply = "ERR " + error;
+    return;
+  }
+  std::vector<int> handles;
+  for (const auto& [fd, c] : connections_)
+    if (c.role == Role::handle) handles.push_back(fd);
+  for (int fd : handles) drop(fd);
+  load(std::move(keys));
+  records_.clear();
+  reply = "OK reset";
 }
 
 Server::Key* Server::find(const std::string& id) {

@@ -1,57 +1,90 @@
 #include "sim/wire.h"
 
-#include <cerrno>
+#include "sim/wire_socket.h"
+
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <vector>
 
 namespace keysim::wire {
 
-std::string socket_path() {
-  if (const char* explicit_path = std::getenv("KEYSIM_SOCKET"); explicit_path && *explicit_path)
-    return explicit_path;
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-    return std::string(runtime) + "/umbrata-keysim.sock";
-  return "/tmp/umbrata-keysim-" + std::to_string(::getuid()) + ".sock";
+bool tcp_address(const std::string& address, std::string& host, int& port) {
+  if (address.rfind("tcp:", 0) != 0) return false;
+  const auto colon = address.rfind(':');
+  if (colon <= 4) return false;
+  char* end = nullptr;
+  const long number = std::strtol(address.c_str() + colon + 1, &end, 10);
+  if (*end != '\0' || number <= 0 || number > 65535) return false;
+  host = address.substr(4, colon - 4);
+  port = static_cast<int>(number);
+  return true;
 }
 
-int connect_to(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return -1;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
+Socket connect_to(const std::string& address) {
+  std::string host;
+  int port = 0;
+  if (tcp_address(address, host, port)) return socket::connect_tcp(host, port);
+  return socket::connect_local(address);
+}
+
+void close_socket(Socket s) { socket::close(s); }
+
+void frame_header(std::size_t size, std::uint8_t header[4]) {
+  for (int i = 0; i < 4; ++i) header[i] = static_cast<std::uint8_t>(size >> (8 * (3 - i)));
+}
+
+std::size_t frame_size(const std::uint8_t header[4]) {
+  return (std::size_t{header[0]} << 24) | (std::size_t{header[1]} << 16) | (std::size_t{header[2]} << 8) | header[3];
+}
+
+Sent send_message(Socket s, const void* data, std::size_t size) {
+  if (!socket::is_stream(s)) return socket::send_datagram(s, data, size);
+  if (size > max_message) return Sent::lost;
+  std::vector<std::uint8_t> frame(4 + size);
+  frame_header(size, frame.data());
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  std::copy(bytes, bytes + size, frame.begin() + 4);
+  return socket::send_stream(s, frame.data(), frame.size());
+}
+
+namespace {
+
+// One whole message into message; the same results as receive_message.
+long receive_whole(Socket s, std::vector<std::uint8_t>& message, int timeout_ms, bool interruptible) {
+  const int ready = socket::wait_readable(s, timeout_ms, interruptible);
+  if (ready <= 0) return ready;
+  if (!socket::is_stream(s)) {
+    message.resize(max_datagram);
+    const long n = socket::receive_datagram(s, message.data(), message.size());
+    message.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return n;
   }
-  return fd;
+  // A frame is written whole, so once its first byte is here the rest follows at once.
+  std::uint8_t header[4];
+  if (!socket::receive_exactly(s, header, sizeof header)) return -1;
+  const std::size_t size = frame_size(header);
+  if (size == 0 || size > max_message) return -1;
+  message.resize(size);
+  if (!socket::receive_exactly(s, message.data(), size)) return -1;
+  return static_cast<long>(size);
 }
 
-bool send_message(int fd, const void* data, std::size_t size) {
-  ssize_t sent;
-  do {
-    sent = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-  } while (sent < 0 && errno == EINTR);
-  return sent == static_cast<ssize_t>(size);
+}  // namespace
+
+long receive_message(Socket s, void* buffer, std::size_t capacity, int timeout_ms, bool interruptible) {
+  std::vector<std::uint8_t> message;
+  const long n = receive_whole(s, message, timeout_ms, interruptible);
+  if (n <= 0) return n;
+  const std::size_t copied = std::min(message.size(), capacity);
+  std::copy(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(copied), static_cast<std::uint8_t*>(buffer));
+  return static_cast<long>(copied);
 }
 
-bool request(int fd, const std::string& command, std::string& reply, int timeout_ms) {
-  if (!send_message(fd, command.data(), command.size())) return false;
-  pollfd p{fd, POLLIN, 0};
-  int ready;
-  do {
-    ready = ::poll(&p, 1, timeout_ms);
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) return false;
-  char buffer[16384];
-  const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-  if (n <= 0) return false;
-  reply.assign(buffer, static_cast<std::size_t>(n));
+bool request(Socket s, const std::string& command, std::string& reply, int timeout_ms) {
+  if (send_message(s, command.data(), command.size()) != Sent::whole) return false;
+  std::vector<std::uint8_t> message;
+  if (receive_whole(s, message, timeout_ms, false) <= 0) return false;
+  reply.assign(message.begin(), message.end());
   return true;
 }
 

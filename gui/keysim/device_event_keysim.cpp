@@ -8,29 +8,27 @@
 
 #include <easylogging++.h>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
 
 class KeysimSource : public QObject {
  public:
-  KeysimSource(DeviceEvent* watcher, int fd) : watcher(watcher), fd(fd), notifier(fd, QSocketNotifier::Read) {
+  KeysimSource(DeviceEvent* watcher, keysim::wire::Socket fd)
+      : watcher(watcher), fd(fd), notifier(static_cast<qintptr>(fd), QSocketNotifier::Read) {
     connect(&notifier, &QSocketNotifier::activated, this, [this] { read_change(); });
   }
-  ~KeysimSource() override { ::close(fd); }
+  ~KeysimSource() override { keysim::wire::close_socket(fd); }
 
  private:
   // "PLUG key0 096E 0858" or "UNPLUG key0 096E 0858".
   void read_change() {
     char message[256];
-    const ssize_t n = ::recv(fd, message, sizeof message, MSG_DONTWAIT);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+    const long n = keysim::wire::receive_message(fd, message, sizeof message, 0);
+    if (n < 0) {
       LOG(WARNING) << "The simulated key's server went away: no more device notifications";
       notifier.setEnabled(false);
       return;
     }
-    if (n < 0) return;
+    if (n == 0) return;
     const QStringList words = QString::fromUtf8(message, static_cast<int>(n)).split(' ', Qt::SkipEmptyParts);
     if (words.size() != 4) return;
     const DeviceChange kind = words[0] == "PLUG"     ? DeviceChange::arrival
@@ -40,17 +38,17 @@ class KeysimSource : public QObject {
   }
 
   DeviceEvent* watcher;
-  int fd;
+  keysim::wire::Socket fd;
   QSocketNotifier notifier;
 };
 
 }  // namespace
 
 void DeviceEvent::register_event(QWindow*) {
-  const int fd = keysim::wire::connect_to(keysim::wire::socket_path());
+  const keysim::wire::Socket fd = keysim::wire::connect_to(keysim::wire::socket_path());
   std::string reply;
-  if (fd < 0 || !keysim::wire::request(fd, "SUBSCRIBE", reply) || reply != "OK subscribed") {
-    if (fd >= 0) ::close(fd);
+  if (fd == keysim::wire::invalid_socket || !keysim::wire::request(fd, "SUBSCRIBE", reply) || reply != "OK subscribed") {
+    keysim::wire::close_socket(fd);
     LOG(ERROR) << "register device notification error";
     return;
   }

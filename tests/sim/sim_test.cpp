@@ -2,10 +2,13 @@
 // control tool, the socket itself.
 #include "sim/applet.h"
 #include "sim/config.h"
+#include "sim/server.h"
 #include "sim/wire.h"
 #include "tests/support/sim_server.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -103,6 +106,59 @@ TEST(Server, SocketIsPrivateReplacesAStaleOneAndSurvivesGarbage) {
     EXPECT_EQ(reply.substr(0, 2), junk == "LIST" ? "OK" : "ER") << junk;
     ::close(fd);
   }
+  server.stop();
+  thread.join();
+}
+
+// Windows programs reach keysim over loopback TCP, where each message carries its length.
+TEST(Server, TcpFramesArriveWholeWhateverTheirPiecesAndTestsRemoteControlIt) {
+  TempLog log;
+  log.setup_quiet();
+  QTemporaryDir dir;
+  keysim::Server server({}, dir.filePath("keysim.sock").toStdString());
+  std::string error;
+  ASSERT_TRUE(server.listen(error) && server.listen_tcp(0, error)) << error;
+  server.set_recording(true);
+  std::thread thread([&] { server.run(); });
+  const std::string address = "tcp:127.0.0.1:" + std::to_string(server.tcp_port());
+  const auto frame = [](const std::string& message) {
+    std::uint8_t header[4];
+    keysim::wire::frame_header(message.size(), header);
+    return std::string(header, header + 4) + message;
+  };
+  const auto reply_to = [&](keysim::wire::Socket fd) {
+    char buffer[512];
+    const long n = keysim::wire::receive_message(fd, buffer, sizeof buffer, 5000);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : "failed: " + std::to_string(n);
+  };
+
+  const keysim::wire::Socket fd = keysim::wire::connect_to(address);
+  ASSERT_NE(fd, keysim::wire::invalid_socket);
+  const std::string two = frame("KEYS") + frame("LIST"), half = frame("RESET " + SimServer::sample_config());
+  ASSERT_EQ(::send(static_cast<int>(fd), two.data(), two.size(), 0), static_cast<ssize_t>(two.size()));
+  EXPECT_EQ(reply_to(fd), "OK\n");
+  EXPECT_EQ(reply_to(fd), "OK\n");
+  ASSERT_EQ(::send(static_cast<int>(fd), half.data(), 40, 0), 40);
+  char nothing[8];
+  EXPECT_EQ(keysim::wire::receive_message(fd, nothing, sizeof nothing, 100), 0) << "no answer to half a frame";
+  ASSERT_EQ(::send(static_cast<int>(fd), half.data() + 40, half.size() - 40, 0), static_cast<ssize_t>(half.size() - 40));
+  EXPECT_EQ(reply_to(fd), "OK reset");
+
+  // The key layer over TCP, and the reports it left, as a test in another process reads them.
+  ::setenv("KEYSIM_SOCKET", address.c_str(), 1);
+  ByteBuffer serial;
+  EXPECT_EQ(outcome([&] { first_key_found()->op_get_active(serial); }), "ok");
+  std::string reply;
+  ASSERT_TRUE(keysim::wire::request(fd, "REPORTS key0 out", reply));
+  EXPECT_EQ(std::count(reply.begin(), reply.end(), '\n'), 1 + 3) << reply;
+  EXPECT_EQ(reply.substr(3, 14), "ffffffff860008") << "INIT first";
+  ASSERT_TRUE(keysim::wire::request(fd, "FORGET", reply) && keysim::wire::request(fd, "REPORTS key0 in", reply));
+  EXPECT_EQ(reply, "OK\n");
+
+  const std::string too_long = std::string("\xff\xff\xff\xff", 4);
+  ASSERT_EQ(::send(static_cast<int>(fd), too_long.data(), too_long.size(), 0), 4);
+  EXPECT_EQ(keysim::wire::receive_message(fd, nothing, sizeof nothing, 5000), -1) << "a frame over the limit ends the connection";
+  keysim::wire::close_socket(fd);
   server.stop();
   thread.join();
 }

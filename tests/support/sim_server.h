@@ -1,22 +1,24 @@
 #pragma once
 
 #include "key/hid.h"
-#include "sim/server.h"
 #include "tests/support/temp_log.h"
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-// A keysim server on its own thread, on a private socket that KEYSIM_SOCKET points to, so the
-// key layer reaches it through libhidapi-keysim. Records every report that crosses the wire.
+namespace keysim {
+using Bytes = std::vector<std::uint8_t>;
+}
+
+// A keysim server with the keys of config_json, which the key layer reaches through
+// libhidapi-keysim, recording every report that crosses the wire. On Linux it runs on its own
+// thread, on a private socket that KEYSIM_SOCKET points to. A Windows test, under Wine, reaches
+// the Linux keysim that KEYSIM_SOCKET names (keysim serve --tcp --record), whose keys it resets.
 class SimServer {
  public:
   // The config of the demo's key, sim/keys.sample.json.
@@ -32,19 +34,10 @@ class SimServer {
   // The reports of key_id so far, as they arrived: output reports (from_host) or input reports.
   std::vector<keysim::Bytes> reports(const std::string& key_id, bool from_host);
   void clear_reports();
-  std::string socket_path() const;
 
  private:
-  struct Record {
-    std::string key;
-    bool from_host;
-    keysim::Bytes report;
-  };
-  QTemporaryDir dir_;
-  std::unique_ptr<keysim::Server> server_;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::vector<Record> records_;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // The first key that discovery finds, as the controller takes it; a test failure when none.
