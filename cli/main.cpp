@@ -67,8 +67,11 @@ std::int64_t calendar_seconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-std::string no_access_message(const std::string& path) {
-  const std::string plugged = "a key is plugged in (" + path + ") but you may not open it: ";
+std::string no_access_message(const KeyInterface& key_interface) {
+  const std::string plugged = "a key is plugged in (" + key_interface.path + ") but you may not open it: ";
+  if (key_interface.needs_administrator)
+    return plugged + "Windows lets only administrators open the key's FIDO interface; "
+                     "run umbrata-cli in a terminal opened as administrator";
   if (platform::key_access_rule_installed())
     return plugged + "its udev rule 70-umbrata.rules is in place; unplug the key and plug it in again";
   return plugged + "install the udev rule packaging/70-umbrata.rules and replug the key "
@@ -92,12 +95,12 @@ std::shared_ptr<UsbKey> open_key(const QString& wanted_path) {
   for (const KeyInterface& key_interface : found.seen) {
     if (wanted.empty() || key_interface.path == wanted) {
       if (key_interface.opened) return found.keys.at(opened);
-      if (!wanted.empty()) throw NoUsableKey(no_access_message(key_interface.path));
+      if (!wanted.empty()) throw NoUsableKey(no_access_message(key_interface));
     }
     if (key_interface.opened) ++opened;
   }
   if (!wanted.empty()) throw NoUsableKey("no key at " + wanted);
-  throw NoUsableKey(no_access_message(found.seen.front().path));
+  throw NoUsableKey(no_access_message(found.seen.front()));
 }
 
 // In press mode the key answers "No such object" until it is touched, and a touch counts for a

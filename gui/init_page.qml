@@ -22,15 +22,27 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text.replace("\n", " ")
             visible: main_frame !== null && main_frame.key_without_access
-            text: "A key is plugged in, but you may not open it.\n" +
-                  (main_frame !== null && main_frame.access_rule_installed ? "Its udev rule is in place: replug the key."
-                                                                            : "See the README: udev rule.")
+            text: main_frame !== null && main_frame.key_needs_administrator
+                  ? "A key is plugged in, but Windows lets only\nadministrators open it."
+                  : "A key is plugged in, but you may not open it.\n" +
+                    (main_frame !== null && main_frame.access_rule_installed ? "Its udev rule is in place: replug the key."
+                                                                              : "See the README: udev rule.")
             horizontalAlignment: Text.AlignHCenter
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: no_key.bottom
             anchors.topMargin: 12
             font.pixelSize: 13
             color: "black"
+        }
+        Button {
+            objectName: "btn_restart_as_administrator"
+            text: "Restart as administrator"
+            visible: main_frame !== null && main_frame.key_without_access && main_frame.key_needs_administrator
+                     && main_frame.can_restart_as_administrator
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: no_key.bottom
+            anchors.topMargin: 56
+            onClicked: main_frame.restart_as_administrator()
         }
     }
 }

@@ -1,3 +1,4 @@
+#include "gui/desktop.h"
 #include "gui/main_frame.h"
 #include "key/toolkit.h"
 
@@ -44,7 +45,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
   // The images' @2x variants on such a screen.
   QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-  if (argc > 1) answer_help_or_version(argc, argv);
+  if (argc > 1) {
+    desktop::attach_parent_console();
+    answer_help_or_version(argc, argv);
+  }
   // Text, an image and a shadow, changing once a second: OpenGL without a GPU driver means
   // llvmpipe (49 MiB of code, 45 ms of set-up, a thread pool).
   if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !qEnvironmentVariableIsSet("QSG_RHI"))

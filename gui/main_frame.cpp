@@ -1,5 +1,6 @@
 #include "gui/main_frame.h"
 
+#include "gui/desktop.h"
 #include "gui/gui.h"
 #include "gui/windows/device_event.h"
 #include "key/hid.h"
@@ -15,6 +16,8 @@
 
 #include <easylogging++.h>
 
+#include <algorithm>
+
 namespace {
 
 // Beside the log folder's names: ~/.config/Orvalin Direzoda/Umbrata.conf on Linux.
@@ -26,6 +29,7 @@ const QString clear_copied_codes_key = QStringLiteral("clipboard/clear_copied_co
 MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent)
     : QObject(parent), context(context), app(app) {
   clear_copied_codes = user_settings().value(clear_copied_codes_key, true).toBool();
+  can_restart_as_administrator = !platform::running_elevated();
   copied_code_expiry.setSingleShot(true);
   copied_code_expiry.setInterval(copied_code_lifetime_ms);
   connect(&copied_code_expiry, &QTimer::timeout, this, &MainFrame::forget_copied_code);
@@ -59,6 +63,9 @@ void MainFrame::rescan_key() {
   LOG(INFO) << (u2f_keys.empty() ? "No key found" : "Using the first key found");
   set_access_rule_installed(platform::key_access_rule_installed());
   set_key_without_access(u2f_keys.empty() && !seen.empty());
+  set_key_needs_administrator(u2f_keys.empty() && std::any_of(seen.begin(), seen.end(), [](const KeyInterface& i) {
+                                return i.needs_administrator;
+                              }));
   std::shared_ptr<UsbKey> key;
   if (!u2f_keys.empty()) key = u2f_keys.front();
   otp_keys.clear();
@@ -75,11 +82,31 @@ void MainFrame::set_key_without_access(bool on) {
   emit key_without_access_changed();
 }
 
+void MainFrame::set_key_needs_administrator(bool on) {
+  if (on == key_needs_administrator) return;
+  key_needs_administrator = on;
+  emit key_needs_administrator_changed();
+}
+
+void MainFrame::set_can_restart_as_administrator(bool on) {
+  if (on == can_restart_as_administrator) return;
+  can_restart_as_administrator = on;
+  emit can_restart_as_administrator_changed();
+}
+
+void MainFrame::restart_as_administrator() {
+  if (!desktop::restart_as_administrator(QCoreApplication::arguments().mid(1))) {
+    LOG(WARNING) << "The restart as administrator did not start";
+    return;
+  }
+  LOG(INFO) << "Restarted as administrator: this instance quits";
+  QCoreApplication::quit();
+}
+
 void MainFrame::copy_to_clipboard(QString str) {
   auto* data = new QMimeData;
   data->setText(str);
-  // What password managers set: clipboard managers leave such an entry out of their history.
-  data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+  desktop::mark_secret(*data);
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
   copied_code = str;
   if (clear_copied_codes) copied_code_expiry.start();

@@ -1,5 +1,7 @@
 #include "key/hid.h"
 
+#include "key/platform.h"
+
 #include <easylogging++.h>
 
 #include <memory>
@@ -26,6 +28,11 @@ void HID::find_device(std::uint16_t vendor_id, std::vector<std::shared_ptr<OTPUs
     LOG(INFO) << found.str();
 
     if (d->vendor_id != vendor_id || d->usage_page != fido_usage_page || d->usage != fido_usage || !d->path) continue;
+    if (platform::key_interface_needs_administrator(d->path)) {
+      if (seen) seen->push_back({d->path, d->product_id, false, true});
+      LOG(INFO) << "Failed to open Orvalin handle: only administrators may open it";
+      continue;
+    }
     std::unique_ptr<hid_device, void (*)(hid_device*)> handle(hid_open_path(d->path), hid_close);
     if (seen) seen->push_back({d->path, d->product_id, handle != nullptr});
     if (!handle) {

@@ -17,6 +17,8 @@ struct KeyInterface {
   std::string path;
   std::uint16_t product_id = 0;
   bool opened = false;  // false: listed but refused to open (usually missing access rights)
+  // Not opened because the system lets only administrators open it (Windows).
+  bool needs_administrator = false;
 };
 
 // Turns the HID devices attached right now into key objects. Keeps nothing between calls.

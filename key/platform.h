@@ -21,8 +21,19 @@ bool make_private_folder(const QString& folder);
 bool make_private_file(const std::string& path);
 
 // True when the udev rule that lets the user at the seat open the key is installed, by the
-// package or by hand: a key that cannot be opened then wants a replug, not the rule.
+// package or by hand: a key that cannot be opened then wants a replug, not the rule. Always
+// false on Windows, which has no such rule.
 bool key_access_rule_installed();
+
+// True when the system refuses this program read and write access to the key interface at path
+// for want of administrator rights: Windows (since 10 1903) opens FIDO interfaces, usage page
+// 0xF1D0, only for programs run as administrator. Judged by the system's error code, never by a
+// message text. hidapi would still open such an interface, without access, and fail at the first
+// write, so discovery asks this first. Always false on Linux, where the udev rule decides.
+bool key_interface_needs_administrator(const std::string& path);
+
+// True when this program runs with administrator rights (on Windows, an elevated token).
+bool running_elevated();
 
 // Blocks the asynchronous signals for the calling thread, for its whole life, so that they go
 // to another thread instead of interrupting this one's reads of the key.

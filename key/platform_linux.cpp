@@ -62,6 +62,10 @@ bool key_access_rule_installed() {
   return false;
 }
 
+bool key_interface_needs_administrator(const std::string&) { return false; }
+
+bool running_elevated() { return ::geteuid() == 0; }
+
 // hidraw's read fails when a signal interrupts its poll; a fault's own signal must still kill.
 void block_async_signals() {
   sigset_t set;

@@ -28,8 +28,34 @@ bool make_private_file(const std::string& path) {
   return true;
 }
 
-// Windows lets every user open the key: there is no rule to install.
+// Access to a device is granted by its driver's security descriptor, not by a rule one installs.
 bool key_access_rule_installed() { return false; }
+
+bool key_interface_needs_administrator(const std::string& path) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+  if (length <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), length);
+  // The same open as hidapi's first attempt: read and write, shared.
+  const HANDLE device = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (device != INVALID_HANDLE_VALUE) {
+    CloseHandle(device);
+    return false;
+  }
+  return GetLastError() == ERROR_ACCESS_DENIED && !running_elevated();
+}
+
+bool running_elevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                        elevation.TokenIsElevated != 0;
+  CloseHandle(token);
+  return elevated;
+}
 
 // Windows has no asynchronous signals that interrupt a thread's reads.
 void block_async_signals() {}

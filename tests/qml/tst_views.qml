@@ -97,6 +97,19 @@ TestCase {
             frame.set_access_rule_installed(installed)
             compare(hint.text, "A key is plugged in, but you may not open it.\n" + advice)
         }
+        // Windows refused the key for want of administrator rights: a restart is offered unless
+        // the program already runs as administrator.
+        var restart = findChild(current_page(window), "btn_restart_as_administrator")
+        verify(!restart.visible)
+        frame.set_key_needs_administrator(true)
+        compare(hint.text, "A key is plugged in, but Windows lets only\nadministrators open it.")
+        for (var [can_restart, offered] of [[false, false], [true, true]]) {
+            frame.set_can_restart_as_administrator(can_restart)
+            compare(restart.visible, offered)
+        }
+        mouseClick(restart)
+        compare(frame.restarts, 1)
+        frame.set_key_needs_administrator(false)
         show_model(window)
         harness.publish_model(false)
         frame.show_otp_status()

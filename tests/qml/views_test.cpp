@@ -53,6 +53,7 @@ class StandInFrame : public MainFrame {
   Q_OBJECT
   Q_PROPERTY(int rescans MEMBER rescans)
   Q_PROPERTY(QString copied MEMBER copied)
+  Q_PROPERTY(int restarts MEMBER restarts)
 
  public:
   explicit StandInFrame(QQmlContext* context)
@@ -61,15 +62,22 @@ class StandInFrame : public MainFrame {
   Q_INVOKABLE void copy_to_clipboard(QString text) { copied = text; }
   Q_INVOKABLE void set_key_without_access(bool on) { MainFrame::set_key_without_access(on); }
   Q_INVOKABLE void set_access_rule_installed(bool on) { MainFrame::set_access_rule_installed(on); }
+  Q_INVOKABLE void set_key_needs_administrator(bool on) { MainFrame::set_key_needs_administrator(on); }
+  Q_INVOKABLE void set_can_restart_as_administrator(bool on) { MainFrame::set_can_restart_as_administrator(on); }
+  void restart_as_administrator() override { ++restarts; }
   void reset() {
     rescans = 0;
+    restarts = 0;
     copied.clear();
     set_key_without_access(false);
     set_access_rule_installed(false);
+    set_key_needs_administrator(false);
+    set_can_restart_as_administrator(false);
   }
 
  private:
   int rescans = 0;
+  int restarts = 0;
   QString copied;
 };
 

@@ -1,0 +1,23 @@
+#pragma once
+
+class QMimeData;
+class QStringList;
+
+// What the window needs of the desktop beyond Qt; one implementation per platform.
+namespace desktop {
+
+// Marks a copied code as a secret for the desktop's clipboard history and sync, in the formats
+// the platform's clipboard readers look for. The text itself is already in data.
+void mark_secret(QMimeData& data);
+
+// A GUI program has no console of its own: --help and --version would go nowhere when typed in
+// a terminal. Where the program was started from one and its output goes nowhere else, this
+// joins that console. Call before anything is printed.
+void attach_parent_console();
+
+// Starts this program again with administrator rights (asking the user, as the system does),
+// with arguments. Returns false when it did not start: refused, cancelled, or not possible on
+// this platform.
+bool restart_as_administrator(const QStringList& arguments);
+
+}  // namespace desktop

@@ -1,0 +1,73 @@
+#include "gui/desktop.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QMimeData>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace desktop {
+
+// Windows' clipboard history and cloud clipboard read these registered formats. Qt registers a
+// format under the whole MIME type's name when it writes, so the bare names are the MIME types.
+void mark_secret(QMimeData& data) {
+  const QByteArray dword_zero(4, '\0');
+  data.setData(QStringLiteral("ExcludeClipboardContentFromMonitorProcessing"), dword_zero);
+  data.setData(QStringLiteral("CanIncludeInClipboardHistory"), dword_zero);
+  data.setData(QStringLiteral("CanUploadToCloudClipboard"), dword_zero);
+}
+
+void attach_parent_console() {
+  // Output redirected to a file or a pipe already has somewhere to go.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN) return;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  std::FILE* ignored = nullptr;
+  freopen_s(&ignored, "CONOUT$", "w", stdout);
+  freopen_s(&ignored, "CONOUT$", "w", stderr);
+}
+
+namespace {
+
+// One argument as CommandLineToArgvW reads it back: quoted, with the backslashes before a quote
+// (and before the closing one) doubled.
+QString quoted(const QString& argument) {
+  QString out = QStringLiteral("\"");
+  int backslashes = 0;
+  for (const QChar c : argument) {
+    if (c == QLatin1Char('\\')) {
+      ++backslashes;
+      continue;
+    }
+    out += QString(c == QLatin1Char('"') ? 2 * backslashes + 1 : backslashes, QLatin1Char('\\'));
+    backslashes = 0;
+    out += c;
+  }
+  out += QString(2 * backslashes, QLatin1Char('\\'));
+  return out + QLatin1Char('"');
+}
+
+}  // namespace
+
+bool restart_as_administrator(const QStringList& arguments) {
+  QStringList command_line;
+  for (const QString& argument : arguments) command_line << quoted(argument);
+  const std::wstring program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdWString();
+  const std::wstring parameters = command_line.join(QLatin1Char(' ')).toStdWString();
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOASYNC;
+  info.lpVerb = L"runas";
+  info.lpFile = program.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExW(&info) != FALSE;
+}
+
+}  // namespace desktop
