@@ -1,8 +1,15 @@
 # Writes the user guide that the Help menu shows: the README's sections for users, in the order
 # below, each with its subsections. A section that the README lost stops the build rather than
 # leaving a hole in the guide.
-# cmake -DREADME=README.md -DGUIDE=user_guide.md -P user_guide.cmake
-set(sections "Install" "Using Umbrata with your key" "umbrata-cli" "The log")
+# On Windows the guide is Windows's own: its install and troubleshooting, never apt and udev.
+# cmake -DREADME=README.md -DGUIDE=user_guide.md [-DPLATFORM=windows] -P user_guide.cmake
+if(PLATFORM STREQUAL "windows")
+  set(sections "Umbrata on Windows" "Using Umbrata with your key" "umbrata-cli")
+  set(left_out "Troubleshooting")
+else()
+  set(sections "Install" "Using Umbrata with your key" "umbrata-cli" "The log")
+  set(left_out "")
+endif()
 
 file(READ "${README}" readme)
 set(guide "")
@@ -15,6 +22,12 @@ foreach(title IN LISTS sections)
   string(SUBSTRING "${readme}" ${start} -1 section)
   string(FIND "${section}" "\n## " end)
   string(SUBSTRING "${section}" 0 ${end} section)
+  foreach(subsection IN LISTS left_out)
+    string(FIND "${section}" "\n### ${subsection}\n" cut)
+    if(NOT cut EQUAL -1)
+      string(SUBSTRING "${section}" 0 ${cut} section)
+    endif()
+  endforeach()
   string(APPEND guide "${section}\n")
 endforeach()
 # The README's screenshots are not compiled in.

@@ -80,6 +80,8 @@ long receive_message(Socket s, void* buffer, std::size_t capacity, int timeout_m
   return static_cast<long>(copied);
 }
 
+bool peer_closed(Socket s) { return socket::at_end(s); }
+
 bool request(Socket s, const std::string& command, std::string& reply, int timeout_ms) {
   if (send_message(s, command.data(), command.size()) != Sent::whole) return false;
   std::vector<std::uint8_t> message;

@@ -46,6 +46,10 @@ Sent send_message(Socket socket, const void* data, std::size_t size);
 constexpr long interrupted = -2;
 long receive_message(Socket socket, void* buffer, std::size_t capacity, int timeout_ms, bool interruptible = false);
 
+// True when the peer has closed its end. A stream takes a first write after that without
+// complaint, where an unplugged device (or a seqpacket socket) fails it at once.
+bool peer_closed(Socket socket);
+
 // Sends one command and waits up to timeout_ms for its reply. Returns false when either fails.
 bool request(Socket socket, const std::string& command, std::string& reply, int timeout_ms = 2000);
 

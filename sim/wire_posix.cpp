@@ -84,6 +84,11 @@ int wait_readable(Socket s, int timeout_ms, bool interruptible) {
   return ready > 0 ? 1 : 0;
 }
 
+bool at_end(Socket s) {
+  char byte;
+  return wait_readable(s, 0) == 1 && ::recv(fd_of(s), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 Sent send_datagram(Socket s, const void* data, std::size_t size) {
   ssize_t sent;
   do {

@@ -15,6 +15,9 @@ bool is_stream(Socket s);
 // `interrupted` on an interrupting signal when interruptible.
 int wait_readable(Socket s, int timeout_ms, bool interruptible = false);
 
+// True when the peer's end is closed and nothing is left to read before it; never blocks.
+bool at_end(Socket s);
+
 // SOCK_SEQPACKET: one message whole, never blocking.
 Sent send_datagram(Socket s, const void* data, std::size_t size);
 // Returns the bytes copied (the rest of a longer message is discarded), or -1 when the peer is

@@ -68,6 +68,11 @@ int wait_readable(Socket s, int timeout_ms, bool) {
   return ready < 0 ? -1 : ready > 0 ? 1 : 0;
 }
 
+bool at_end(Socket s) {
+  char byte;
+  return wait_readable(s, 0) == 1 && ::recv(handle_of(s), &byte, 1, MSG_PEEK) == 0;
+}
+
 Sent send_datagram(Socket, const void*, std::size_t) { return Sent::peer_gone; }
 long receive_datagram(Socket, void*, std::size_t) { return -1; }
 

@@ -7,18 +7,6 @@ source_dir=$2
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
 
-# True when the window shows the code box (light gray) with a code in it and its shadow darkening
-# the white right of and below it; status 2 when it shows no box at all.
-code_box_drawn() {
-  import -window "$window" "$work/box.png" 2>/dev/null && convert "$work/box.png" txt:- | awk -F'[,: ()]+' '
-    NR > 1 { v[$1, $2] = $3 + $4 + $5; g = $3 == 211 && $4 == 211 && $5 == 211; if (g && !n[$2]++) l[$2] = $1 + 0; if (g) r[$2] = $1 + 0 }
-    END { t = 1e9; for (y in n) if (n[y] >= 60) { t = y + 0 < t ? y + 0 : t; b = y + 0 > b ? y + 0 : b }
-      if (t == 1e9) exit 2
-      for (y = t; y <= b; y++) { side += y >= t + 12 && v[r[t] + 2, y] < 705; for (x = l[t]; x <= r[t]; x++) code += v[x, y] < 300 }
-      for (x = l[t] + 12; x <= r[t]; x++) below += v[x, b + 2] < 705
-      exit !(side > 0.9 * (b - t - 11) && below > 0.9 * (r[t] - l[t] - 11) && code > 100) }'
-}
-
 # key0 starts unplugged; a second key is plugged in but may not be opened.
 sed -e 's/"plugged": true/"plugged": false/' -e 's/]}$/, {"id": "locked", "product_id": 2136, "openable": false}]}/' \
   "$source_dir/sim/keys.sample.json" >"$work/keys.json"

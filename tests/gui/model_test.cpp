@@ -1,7 +1,6 @@
 // The model and the controller in a real Qt event loop, with real worker threads, on keys of a
 // keysim server running on its own thread.
 #include "gui/gui.h"
-#include "gui/linux/hidraw_path.h"
 #include "gui/main_frame.h"
 #include "gui/windows/device_event.h"
 
@@ -19,8 +18,13 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+
+#ifndef _WIN32
+#include "gui/linux/hidraw_path.h"
+
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -171,6 +175,8 @@ TEST_F(Model, TokenInformationOfTheActiveCredential) {
   EXPECT_EQ(requests("key0"), 3u) << "the serial number is not read again; the list is";
 }
 
+// Windows has no asynchronous signals to interrupt a read.
+#ifndef _WIN32
 TEST_F(Model, SignalsNeverFailAKeyRead) {
   auto model = make_model();
   std::signal(SIGUSR1, [](int) {});
@@ -184,6 +190,7 @@ TEST_F(Model, SignalsNeverFailAKeyRead) {
   EXPECT_EQ(model->get_err_msg(), "");
   arm("latency 0");
 }
+#endif
 
 // Three credentials: the active SHA-1 TOTP one, a SHA-256 TOTP one of 8 digits, and an HOTP one.
 class Credentials : public Model {
@@ -356,18 +363,25 @@ TEST(Watcher, DecidesOnKindAndVendor) {
       {DeviceChange::arrival, key, 1}, {DeviceChange::removal, key, 1}, {DeviceChange::other, key, 0},
       {DeviceChange::arrival, QString(key).replace("VID_096E", "vid_096e"), 0},
       {DeviceChange::arrival, R"(\\?\HID#VID_046D&PID_C52B#1)", 0}, {DeviceChange::removal, "", 0},
+#ifndef _WIN32
       {DeviceChange::arrival, hidraw_path_text("hidraw3", "/devices/usb1/1-2:1.0/0003:096E:0858.0004/hidraw/hidraw3"), 1},
       {DeviceChange::arrival, hidraw_path_text("hidraw0", "/devices/virtual/misc/uhid/0003:096e:085a.0001/hidraw/hidraw0"), 1},
       {DeviceChange::arrival, hidraw_path_text("hidraw1", "/devices/usb1/1-1:1.1/0003:046D:C52B.0002/hidraw/hidraw1"), 0},
       {DeviceChange::arrival, hidraw_path_text("hidraw9", "/devices/virtual/hidraw9"), 0},
+#endif
   };
   for (const auto& [kind, path, emitted] : cases) {
     const int before = *changes;
     EXPECT_FALSE(watcher.device_changed(kind, path));
     EXPECT_EQ(*changes - before, emitted) << path.toStdString();
   }
-  EXPECT_EQ(occurrences(log.read_log(), " INFO [default] hid arrival detected\n"), 3u);
-  EXPECT_EQ(occurrences(log.read_log(), " INFO [default] hid removal detected\n"), 1u);
+  const auto announced = [&](DeviceChange change) {
+    return static_cast<std::size_t>(std::count_if(std::begin(cases), std::end(cases), [&](const auto& c) {
+      return std::get<0>(c) == change && std::get<2>(c) == 1;
+    }));
+  };
+  EXPECT_EQ(occurrences(log.read_log(), " INFO [default] hid arrival detected\n"), announced(DeviceChange::arrival));
+  EXPECT_EQ(occurrences(log.read_log(), " INFO [default] hid removal detected\n"), announced(DeviceChange::removal));
 }
 
 // A DEV_BROADCAST_DEVICEINTERFACE_W as Windows lays it out.

@@ -1,0 +1,52 @@
+# Shared by the tests that run Windows programs under Wine (which set build, source_dir and qt):
+# the end-to-end session (a private X server, screenshots, clean-up), a private Wine prefix in the
+# build folder, and a Linux keysim that the Windows programs reach over loopback TCP. Source it;
+# call wine_session_start first.
+. "$source_dir/tests/e2e/x_session.sh"
+
+wine_session_start() {
+  x_session_start "$@"
+  export WINEPREFIX="$build/wine-prefix"
+  export WINEDEBUG=-all
+  # No Mono or Gecko to offer, and no menu entries written into the Linux home: nothing here uses them.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  wine=$(command -v wine || echo /usr/lib/wine/wine64)
+  # One wineserver for the prefix, bound to this X server: one left by an earlier test would
+  # show our windows on its own, gone, display.
+  wineserver -k 2>/dev/null || true
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; fail "wineboot failed"; }
+  fi
+  # Windows paths, for the programs' environment: DLLs are found along PATH.
+  local runtime
+  runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+  export WINEPATH="$(win_path "$qt/bin");$(win_path "$runtime");$(win_path /usr/x86_64-w64-mingw32/lib);$(win_path "$build/sim")"
+  export QT_PLUGIN_PATH="$(win_path "$qt/plugins")"
+  export QML2_IMPORT_PATH="$(win_path "$qt/qml")"
+  app_data=$("$wine" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+  app_data=$(winepath -u "$app_data" 2>/dev/null)
+  log_file="$app_data/Orvalin Direzoda/Umbrata/Umbrata.log"
+  trap wine_session_stop EXIT
+}
+
+wine_session_stop() {
+  wineserver -k 2>/dev/null || true
+  x_session_stop
+}
+
+# Wine's drive Z: is the Linux root.
+win_path() { echo "Z:${1//\//\\}"; }
+
+# Starts the Linux keysim on the config file $1, listening on a free loopback TCP port too, and
+# points KEYSIM_SOCKET there, for the Windows programs and keysim's own control commands alike.
+# More arguments go to keysim serve (--record).
+start_keysim_tcp() {
+  local config=$1
+  shift
+  KEYSIM_SOCKET="$work/keysim.sock" "$source_dir/build/sim/keysim" serve "$config" --tcp 0 "$@" >"$work/keysim.log" 2>&1 &
+  started_pids+=($!)
+  wait_until 'grep -q "tcp:127.0.0.1:" "$work/keysim.log"' || { cat "$work/keysim.log" >&2; fail "keysim serve did not start"; }
+  export KEYSIM_SOCKET=$(grep -o 'tcp:127.0.0.1:[0-9]*' "$work/keysim.log")
+}
+
+keysim() { "$source_dir/build/sim/keysim" "$@"; }
