@@ -12,8 +12,10 @@ void mark_secret(QMimeData& data);
 
 // A GUI program has no console of its own: --help and --version would go nowhere when typed in
 // a terminal. Where the program was started from one and its output goes nowhere else, this
-// joins that console. Call before anything is printed.
-void attach_parent_console();
+// joins that console. Returns true when the standard output then reaches someone: a console, a
+// file or a pipe; false where only a message box can show a text. Call before anything is
+// printed.
+bool attach_parent_console();
 
 // Starts this program again with administrator rights (asking the user, as the system does),
 // with arguments. Returns false when it did not start: refused, cancelled, or not possible on

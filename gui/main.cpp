@@ -13,12 +13,15 @@
 
 #include <easylogging++.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
 
 // --help and --version answer on stdout and exit, with no display needed; every other argument
-// is left to the window (and to Qt, such as -platform).
+// is left to the window (and to Qt, such as -platform). Where the standard output reaches nobody
+// (a Windows program started without a console), Qt shows the text in a message box instead.
 void answer_help_or_version(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCommandLineParser parser;
@@ -30,8 +33,15 @@ void answer_help_or_version(int argc, char* argv[]) {
   parser.parse(QCoreApplication::arguments());
   // --help-all would list Qt's options for a window, which this parser, made before the window's
   // application, does not know: it gets the same help.
-  if (parser.isSet(help) || parser.optionNames().contains("help-all")) parser.showHelp(0);
-  if (parser.isSet(version)) parser.showVersion();
+  const bool help_asked = parser.isSet(help) || parser.optionNames().contains("help-all");
+  if (!help_asked && !parser.isSet(version)) return;
+  // Only now: a window that stays tied to a console would end with it.
+  if (!desktop::attach_parent_console()) help_asked ? parser.showHelp(0) : parser.showVersion();
+  const QString text = help_asked ? parser.helpText()
+                                  : QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion() + '\n';
+  std::fputs(qPrintable(text), stdout);
+  std::fflush(stdout);
+  std::exit(0);
 }
 
 }  // namespace
@@ -45,10 +55,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
   // The images' @2x variants on such a screen.
   QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-  if (argc > 1) {
-    desktop::attach_parent_console();
-    answer_help_or_version(argc, argv);
-  }
+  if (argc > 1) answer_help_or_version(argc, argv);
   // Text, an image and a shadow, changing once a second: OpenGL without a GPU driver means
   // llvmpipe (49 MiB of code, 45 ms of set-up, a thread pool).
   if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !qEnvironmentVariableIsSet("QSG_RHI"))

@@ -14,7 +14,7 @@ void mark_secret(QMimeData& data) {
 }
 
 // The terminal's output is the program's own already.
-void attach_parent_console() {}
+bool attach_parent_console() { return true; }
 
 // A key that the user may not open wants a udev rule here, never root.
 bool restart_as_administrator(const QStringList&) { return false; }

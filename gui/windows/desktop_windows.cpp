@@ -23,14 +23,21 @@ void mark_secret(QMimeData& data) {
   data.setData(QStringLiteral("CanUploadToCloudClipboard"), dword_zero);
 }
 
-void attach_parent_console() {
-  // Output redirected to a file or a pipe already has somewhere to go.
+// Output that the parent redirected to a file or a pipe stays there; otherwise the parent's
+// console is joined, when there is one. A character device that is no console (a terminal's,
+// under Wine) is written to as it is.
+bool attach_parent_console() {
+  if (GetConsoleWindow()) return true;
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN) return;
-  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  std::FILE* ignored = nullptr;
-  freopen_s(&ignored, "CONOUT$", "w", stdout);
-  freopen_s(&ignored, "CONOUT$", "w", stderr);
+  const DWORD type = out == nullptr || out == INVALID_HANDLE_VALUE ? FILE_TYPE_UNKNOWN : GetFileType(out);
+  if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) return true;
+  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+    std::FILE* ignored = nullptr;
+    freopen_s(&ignored, "CONOUT$", "w", stdout);
+    freopen_s(&ignored, "CONOUT$", "w", stderr);
+    return true;
+  }
+  return type == FILE_TYPE_CHAR;
 }
 
 namespace {

@@ -10,7 +10,6 @@ qt=""
 . "$source_dir/tests/windows/wine_session.sh"
 wine_session_start
 start_keysim_tcp "$source_dir/sim/keys.sample.json"
-unset QT_PLUGIN_PATH QML2_IMPORT_PATH
 export WINEPATH=""
 
 # The installed folder's DLLs, plugins and QML modules, driven by the simulated-key variant of

@@ -18,10 +18,9 @@ rm -f "$log_file"
 run="$work/Umbrata"
 cp -r "$build/deploy/Umbrata" "$run"
 cp "$build/gui/umbrata-sim.exe" "$build/sim/libhidapi-keysim.dll" "$run/"
-unset QT_PLUGIN_PATH QML2_IMPORT_PATH
 export WINEPATH=""
 
-"$wine" "$run/umbrata.exe" --version >"$work/version.out" 2>&1
+timeout 60 "$wine" "$run/umbrata.exe" --version 2>&1 | tr -d "\r" >"$work/version.out" || true
 grep -qx "umbrata $(sed -n 's/^project(Umbrata VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")" "$work/version.out" ||
   { cat "$work/version.out" >&2; fail "umbrata.exe --version did not print the version"; }
 

@@ -21,8 +21,6 @@ wine_session_start() {
   local runtime
   runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
   export WINEPATH="$(win_path "$qt/bin");$(win_path "$runtime");$(win_path /usr/x86_64-w64-mingw32/lib);$(win_path "$build/sim")"
-  export QT_PLUGIN_PATH="$(win_path "$qt/plugins")"
-  export QML2_IMPORT_PATH="$(win_path "$qt/qml")"
   app_data=$("$wine" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
   app_data=$(winepath -u "$app_data" 2>/dev/null)
   log_file="$app_data/Orvalin Direzoda/Umbrata/Umbrata.log"
