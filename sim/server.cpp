@@ -378,7 +378,6 @@ void Server::announce(const std::string& event) {
 }
 
 void Server::record(const std::string& key_id, bool from_host, const Bytes& report) {
-  if (tap_) tap_(key_id, from_host, report);
   if (recording_) records_.push_back({key_id, from_host, report});
 }
 

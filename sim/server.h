@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <deque>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -30,17 +29,13 @@ class Server {
   // listen(). Returns false, with the reason, when the port cannot be bound.
   bool listen_tcp(int port, std::string& error);
   int tcp_port() const { return tcp_port_; }
-  // Keeps every report in memory for the REPORTS command, and accepts RESET: for test fixtures
-  // that run in another process. Set it before run().
+  // Keeps every report of every key as it crosses the wire, for the REPORTS command, and accepts
+  // RESET: for test fixtures, in this process or another. Set it before run().
   void set_recording(bool on) { recording_ = on; }
   // Serves until stop() is called (from any thread or a signal handler).
   void run();
   void stop();
 
-  // Sees every report of every key as it crosses the wire (from_host: an output report).
-  // Called on the serving thread; set it before run().
-  using Tap = std::function<void(const std::string& key_id, bool from_host, const Bytes& report)>;
-  void set_tap(Tap tap) { tap_ = std::move(tap); }
 
  private:
   using TimePoint = std::chrono::steady_clock::time_point;
@@ -107,7 +102,6 @@ class Server {
   std::vector<Record> records_;
   int wake_pipe_[2] = {-1, -1};
   std::map<int, Connection> connections_;
-  Tap tap_;
 };
 
 }  // namespace keysim

@@ -31,7 +31,7 @@ add_executable(clipboard_formats windows/clipboard_formats.c)
 
 # Whole programs, one process each: under Wine every start costs a second or two.
 foreach(program key_tests gui_tests)
-  add_test(NAME ${program} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/run_in_wine.sh ${CMAKE_BINARY_DIR}
+  add_test(NAME ${program} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine_session.sh ${CMAKE_BINARY_DIR}
            ${CMAKE_SOURCE_DIR} ${UMBRATA_WINDOWS_QT} $<TARGET_FILE:${program}>)
   set_tests_properties(${program} PROPERTIES TIMEOUT 300)
 endforeach()

@@ -81,7 +81,9 @@ TEST(Server, ControlToolSaysWhatItDidAndExitsByOutcome) {
                                                         "; start one with keysim serve CONFIG\n"));
 }
 
-TEST(Server, SocketIsPrivateReplacesAStaleOneAndSurvivesGarbage) {
+// Both of keysim's sockets: the Unix one private, a stale one replaced; garbage answered with an
+// error on either; over TCP (for Windows programs) each message framed by its length.
+TEST(Server, SocketsArePrivateSurviveGarbageAndTcpFramesArriveWhole) {
   QTemporaryDir dir;
   const std::string path = dir.filePath("keysim.sock").toStdString();
   const int stale = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);  // bound, then dead without unlinking
@@ -93,71 +95,35 @@ TEST(Server, SocketIsPrivateReplacesAStaleOneAndSurvivesGarbage) {
 
   keysim::Server server({}, path);
   std::string error;
-  ASSERT_TRUE(server.listen(error)) << error;
+  ASSERT_TRUE(server.listen(error) && server.listen_tcp(0, error)) << error;
   std::thread thread([&] { server.run(); });
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  for (const std::string& junk : {std::string("OPEN"), std::string(3000, 'Z'), std::string("\x00\x01", 2),
-                                  std::string("FAULT key0"), std::string("LIST")}) {
-    const int fd = keysim::wire::connect_to(path);
-    std::string reply;
-    EXPECT_TRUE(keysim::wire::request(fd, junk, reply)) << junk;
-    EXPECT_EQ(reply.substr(0, 2), junk == "LIST" ? "OK" : "ER") << junk;
-    ::close(fd);
+  const std::string tcp = "tcp:127.0.0.1:" + std::to_string(server.tcp_port());
+  for (const std::string& at : {path, tcp}) {
+    for (const std::string& junk : {std::string("OPEN"), std::string(3000, 'Z'), std::string("\x00\x01", 2),
+                                    std::string("FAULT key0"), std::string("RESET {}"), std::string("LIST")}) {
+      const keysim::wire::Socket fd = keysim::wire::connect_to(at);
+      std::string reply;
+      EXPECT_TRUE(keysim::wire::request(fd, junk, reply)) << at << junk;
+      EXPECT_EQ(reply.substr(0, 2), junk == "LIST" ? "OK" : "ER") << at << junk;
+      keysim::wire::close_socket(fd);
+    }
   }
-  server.stop();
-  thread.join();
-}
 
-// Windows programs reach keysim over loopback TCP, where each message carries its length.
-TEST(Server, TcpFramesArriveWholeWhateverTheirPiecesAndTestsRemoteControlIt) {
-  TempLog log;
-  log.setup_quiet();
-  QTemporaryDir dir;
-  keysim::Server server({}, dir.filePath("keysim.sock").toStdString());
-  std::string error;
-  ASSERT_TRUE(server.listen(error) && server.listen_tcp(0, error)) << error;
-  server.set_recording(true);
-  std::thread thread([&] { server.run(); });
-  const std::string address = "tcp:127.0.0.1:" + std::to_string(server.tcp_port());
-  const auto frame = [](const std::string& message) {
-    std::uint8_t header[4];
-    keysim::wire::frame_header(message.size(), header);
-    return std::string(header, header + 4) + message;
-  };
-  const auto reply_to = [&](keysim::wire::Socket fd) {
-    char buffer[512];
-    const long n = keysim::wire::receive_message(fd, buffer, sizeof buffer, 5000);
-    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : "failed: " + std::to_string(n);
-  };
-
-  const keysim::wire::Socket fd = keysim::wire::connect_to(address);
-  ASSERT_NE(fd, keysim::wire::invalid_socket);
-  const std::string two = frame("KEYS") + frame("LIST"), half = frame("RESET " + SimServer::sample_config());
-  ASSERT_EQ(::send(static_cast<int>(fd), two.data(), two.size(), 0), static_cast<ssize_t>(two.size()));
-  EXPECT_EQ(reply_to(fd), "OK\n");
-  EXPECT_EQ(reply_to(fd), "OK\n");
-  ASSERT_EQ(::send(static_cast<int>(fd), half.data(), 40, 0), 40);
-  char nothing[8];
-  EXPECT_EQ(keysim::wire::receive_message(fd, nothing, sizeof nothing, 100), 0) << "no answer to half a frame";
-  ASSERT_EQ(::send(static_cast<int>(fd), half.data() + 40, half.size() - 40, 0), static_cast<ssize_t>(half.size() - 40));
-  EXPECT_EQ(reply_to(fd), "OK reset");
-
-  // The key layer over TCP, and the reports it left, as a test in another process reads them.
-  ::setenv("KEYSIM_SOCKET", address.c_str(), 1);
-  ByteBuffer serial;
-  EXPECT_EQ(outcome([&] { first_key_found()->op_get_active(serial); }), "ok");
-  std::string reply;
-  ASSERT_TRUE(keysim::wire::request(fd, "REPORTS key0 out", reply));
-  EXPECT_EQ(std::count(reply.begin(), reply.end(), '\n'), 1 + 3) << reply;
-  EXPECT_EQ(reply.substr(3, 14), "ffffffff860008") << "INIT first";
-  ASSERT_TRUE(keysim::wire::request(fd, "FORGET", reply) && keysim::wire::request(fd, "REPORTS key0 in", reply));
-  EXPECT_EQ(reply, "OK\n");
-
-  const std::string too_long = std::string("\xff\xff\xff\xff", 4);
-  ASSERT_EQ(::send(static_cast<int>(fd), too_long.data(), too_long.size(), 0), 4);
-  EXPECT_EQ(keysim::wire::receive_message(fd, nothing, sizeof nothing, 5000), -1) << "a frame over the limit ends the connection";
+  // A frame in two pieces is answered once whole; a frame over the limit ends the connection.
+  const keysim::wire::Socket fd = keysim::wire::connect_to(tcp);
+  std::uint8_t header[4];
+  keysim::wire::frame_header(4, header);
+  const std::string list = std::string(header, header + 4) + "LIST", too_long = "\xff\xff\xff\xff";
+  char reply[16];
+  ASSERT_EQ(::send(static_cast<int>(fd), list.data(), 6, 0), 6);
+  EXPECT_EQ(keysim::wire::receive_message(fd, reply, sizeof reply, 100), 0) << "no answer to half a frame";
+  ASSERT_EQ(::send(static_cast<int>(fd), list.data() + 6, 2, 0), 2);
+  EXPECT_EQ(keysim::wire::receive_message(fd, reply, sizeof reply, 5000), 3);
+  ASSERT_EQ(::send(static_cast<int>(fd), too_long.data(), 4, 0), 4);
+  EXPECT_EQ(keysim::wire::receive_message(fd, reply, sizeof reply, 5000), -1);
   keysim::wire::close_socket(fd);
   server.stop();
   thread.join();

@@ -6,6 +6,23 @@
 #include <fstream>
 #include <sstream>
 
+// The server records every report (keysim serve --record), and hands them over as hex lines.
+std::vector<keysim::Bytes> SimServer::reports(const std::string& key_id, bool from_host) {
+  const std::string reply = command("REPORTS " + key_id + (from_host ? " out" : " in"));
+  EXPECT_EQ(reply.rfind("OK\n", 0), 0u) << reply;
+  std::vector<keysim::Bytes> out;
+  std::istringstream lines(reply.substr(3));
+  for (std::string line; std::getline(lines, line);) {
+    keysim::Bytes report;
+    for (std::size_t at = 0; at + 1 < line.size(); at += 2)
+      report.push_back(static_cast<std::uint8_t>(std::stoi(line.substr(at, 2), nullptr, 16)));
+    out.push_back(report);
+  }
+  return out;
+}
+
+void SimServer::clear_reports() { EXPECT_EQ(command("FORGET"), "OK forgotten"); }
+
 std::string SimServer::sample_config() {
   std::ifstream in(SAMPLE_CONFIG);
   EXPECT_TRUE(in.good()) << SAMPLE_CONFIG;

@@ -1,21 +1,14 @@
-/* Lists the formats on the Windows clipboard, one name a line, as a Windows program reads them:
-   the registered ones by name, the standard ones as CF_<number>. */
+/* Lists the registered formats on the Windows clipboard, a name and a size a line, as a Windows
+   program reads them. */
 #include <stdio.h>
 #include <windows.h>
 
 int main(void) {
-  if (!OpenClipboard(NULL)) {
-    fprintf(stderr, "cannot open the clipboard\n");
-    return 1;
-  }
+  if (!OpenClipboard(NULL)) return 1;
+  char name[256];
   for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
-    char name[256];
-    if (GetClipboardFormatNameA(format, name, sizeof name) > 0) {
-      HANDLE data = GetClipboardData(format);
-      printf("%s %u\n", name, data ? (unsigned)GlobalSize(data) : 0u);
-    } else {
-      printf("CF_%u\n", format);
-    }
+    HANDLE data = GetClipboardData(format);
+    if (GetClipboardFormatNameA(format, name, sizeof name) > 0) printf("%s %u\n", name, data ? (unsigned)GlobalSize(data) : 0u);
   }
   CloseClipboard();
   return 0;

@@ -1,7 +1,14 @@
+#!/usr/bin/env bash
 # Shared by the tests that run Windows programs under Wine (which set build, source_dir and qt):
 # the end-to-end session (a private X server, screenshots, clean-up), a private Wine prefix in the
 # build folder, and a Linux keysim that the Windows programs reach over loopback TCP. Source it;
-# call wine_session_start first.
+# call wine_session_start first. Run as a ctest, it runs the Windows test program PROGRAM.exe
+# against a keysim that the program resets for each test:
+#   wine_session.sh WINDOWS_BUILD_DIR SOURCE_DIR QT_PREFIX PROGRAM.exe
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  set -euo pipefail
+  build=$1 source_dir=$2 qt=$3
+fi
 . "$source_dir/tests/e2e/x_session.sh"
 
 wine_session_start() {
@@ -17,10 +24,13 @@ wine_session_start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; fail "wineboot failed"; }
   fi
-  # Windows paths, for the programs' environment: DLLs are found along PATH.
+  # DLLs are found along PATH; Wine's drive Z: is the Linux root.
   local runtime
   runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-  export WINEPATH="$(win_path "$qt/bin");$(win_path "$runtime");$(win_path /usr/x86_64-w64-mingw32/lib);$(win_path "$build/sim")"
+  local dir
+  WINEPATH=""
+  for dir in "$qt/bin" "$runtime" /usr/x86_64-w64-mingw32/lib "$build/sim"; do WINEPATH+="Z:${dir//\//\\};"; done
+  export WINEPATH
   app_data=$("$wine" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
   app_data=$(winepath -u "$app_data" 2>/dev/null)
   log_file="$app_data/Orvalin Direzoda/Umbrata/Umbrata.log"
@@ -31,9 +41,6 @@ wine_session_stop() {
   wineserver -k 2>/dev/null || true
   x_session_stop
 }
-
-# Wine's drive Z: is the Linux root.
-win_path() { echo "Z:${1//\//\\}"; }
 
 # Starts the Linux keysim on the config file $1, listening on a free loopback TCP port too, and
 # points KEYSIM_SOCKET there, for the Windows programs and keysim's own control commands alike.
@@ -48,3 +55,9 @@ start_keysim_tcp() {
 }
 
 keysim() { "$source_dir/build/sim/keysim" "$@"; }
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  wine_session_start
+  start_keysim_tcp "$source_dir/sim/keys.sample.json" --record
+  "$wine" "$4"
+fi
