@@ -146,10 +146,7 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
   if (!dev) return -1;
   if (length <= 1 || !data) return dev->fail("zero-length write");
   if (length > report_size + 1) return dev->fail("report longer than the output report");
-  if (dev->gone || keysim::wire::peer_closed(dev->fd)) {
-    dev->gone = true;
-    return dev->fail("device disconnected");
-  }
+  if (dev->gone) return dev->fail("device disconnected");
   if (const auto sent = keysim::wire::send_message(dev->fd, data + 1, length - 1); sent != keysim::wire::Sent::whole) {
     dev->gone = sent == keysim::wire::Sent::peer_gone;
     return dev->fail(dev->gone ? "device disconnected" : "output queue full");

@@ -8,6 +8,42 @@
 
 namespace keysim::wire {
 
+namespace {
+
+// A full stream gets this long to drain, and a frame begun this long to arrive whole.
+constexpr int stream_drain_ms = 2000;
+
+// All of data, or none of it when the socket is full. Half a frame out and no room for the rest
+// within a while ends the connection: the stream cannot resynchronise.
+Sent send_stream(Socket s, const std::uint8_t* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const long sent = socket::send_some(s, data + done, size - done);
+    if (sent > 0) {
+      done += static_cast<std::size_t>(sent);
+      continue;
+    }
+    if (sent == 0 && done == 0) return Sent::lost;
+    if (sent == 0 && socket::wait_writable(s, stream_drain_ms)) continue;
+    socket::shut_down(s);
+    return Sent::peer_gone;
+  }
+  return Sent::whole;
+}
+
+// Exactly size bytes; false when the peer closes or fails first.
+bool receive_exactly(Socket s, std::uint8_t* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const long n = socket::receive_some(s, data + done, size - done);
+    if (n < 0 || (n == 0 && socket::wait_readable(s, stream_drain_ms) <= 0)) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool tcp_address(const std::string& address, std::string& host, int& port) {
   if (address.rfind("tcp:", 0) != 0) return false;
   const auto colon = address.rfind(':');
@@ -39,12 +75,15 @@ std::size_t frame_size(const std::uint8_t header[4]) {
 
 Sent send_message(Socket s, const void* data, std::size_t size) {
   if (!socket::is_stream(s)) return socket::send_datagram(s, data, size);
+  // A stream takes a first write after the peer closed without complaint, where a seqpacket
+  // socket (and an unplugged device) fails it at once.
+  if (socket::at_end(s)) return Sent::peer_gone;
   if (size > max_message) return Sent::lost;
   std::vector<std::uint8_t> frame(4 + size);
   frame_header(size, frame.data());
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::copy(bytes, bytes + size, frame.begin() + 4);
-  return socket::send_stream(s, frame.data(), frame.size());
+  return send_stream(s, frame.data(), frame.size());
 }
 
 namespace {
@@ -61,11 +100,11 @@ long receive_whole(Socket s, std::vector<std::uint8_t>& message, int timeout_ms,
   }
   // A frame is written whole, so once its first byte is here the rest follows at once.
   std::uint8_t header[4];
-  if (!socket::receive_exactly(s, header, sizeof header)) return -1;
+  if (!receive_exactly(s, header, sizeof header)) return -1;
   const std::size_t size = frame_size(header);
   if (size == 0 || size > max_message) return -1;
   message.resize(size);
-  if (!socket::receive_exactly(s, message.data(), size)) return -1;
+  if (!receive_exactly(s, message.data(), size)) return -1;
   return static_cast<long>(size);
 }
 
@@ -79,8 +118,6 @@ long receive_message(Socket s, void* buffer, std::size_t capacity, int timeout_m
   std::copy(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(copied), static_cast<std::uint8_t*>(buffer));
   return static_cast<long>(copied);
 }
-
-bool peer_closed(Socket s) { return socket::at_end(s); }
 
 bool request(Socket s, const std::string& command, std::string& reply, int timeout_ms) {
   if (send_message(s, command.data(), command.size()) != Sent::whole) return false;

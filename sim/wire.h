@@ -34,7 +34,7 @@ Socket connect_to(const std::string& address);
 void close_socket(Socket socket);
 
 // Sends one message whole, never waiting for the peer to read: a full socket loses the message,
-// as a full HID queue loses a report.
+// as a full HID queue loses a report. A peer that closed its end is gone, on either transport.
 enum class Sent { whole, lost, peer_gone };
 Sent send_message(Socket socket, const void* data, std::size_t size);
 
@@ -45,10 +45,6 @@ Sent send_message(Socket socket, const void* data, std::size_t size);
 // as hidraw's read fails; otherwise the wait goes on.
 constexpr long interrupted = -2;
 long receive_message(Socket socket, void* buffer, std::size_t capacity, int timeout_ms, bool interruptible = false);
-
-// True when the peer has closed its end. A stream takes a first write after that without
-// complaint, where an unplugged device (or a seqpacket socket) fails it at once.
-bool peer_closed(Socket socket);
 
 // Sends one command and waits up to timeout_ms for its reply. Returns false when either fails.
 bool request(Socket socket, const std::string& command, std::string& reply, int timeout_ms = 2000);

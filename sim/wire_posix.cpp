@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -26,9 +25,6 @@ std::string socket_path() {
 namespace socket {
 
 namespace {
-
-// A full stream gets this long to drain before the connection is given up.
-constexpr int stream_drain_ms = 2000;
 
 int fd_of(Socket s) { return static_cast<int>(s); }
 
@@ -107,44 +103,30 @@ long receive_datagram(Socket s, void* buffer, std::size_t capacity) {
   return n <= 0 ? -1 : static_cast<long>(n);
 }
 
-Sent send_stream(Socket s, const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t sent = ::send(fd_of(s), bytes + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent > 0) {
-      done += static_cast<std::size_t>(sent);
-      continue;
-    }
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent < 0 && errno == EAGAIN) {
-      if (done == 0) return Sent::lost;
-      pollfd p{fd_of(s), POLLOUT, 0};
-      if (::poll(&p, 1, stream_drain_ms) > 0) continue;
-    }
-    ::shutdown(fd_of(s), SHUT_RDWR);
-    return Sent::peer_gone;
-  }
-  return Sent::whole;
+long send_some(Socket s, const void* data, std::size_t size) {
+  ssize_t sent;
+  do {
+    sent = ::send(fd_of(s), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+  } while (sent < 0 && errno == EINTR);
+  if (sent < 0) return errno == EAGAIN ? 0 : -1;
+  return sent;
 }
 
-bool receive_exactly(Socket s, void* data, std::size_t size) {
-  auto* bytes = static_cast<char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::recv(fd_of(s), bytes + done, size - done, 0);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      if (wait_readable(s, stream_drain_ms) <= 0) return false;
-    } else {
-      return false;
-    }
-  }
-  return true;
+long receive_some(Socket s, void* data, std::size_t size) {
+  ssize_t n;
+  do {
+    n = ::recv(fd_of(s), data, size, MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno == EAGAIN ? 0 : -1;
+  return n == 0 ? -1 : n;
 }
+
+bool wait_writable(Socket s, int timeout_ms) {
+  pollfd p{fd_of(s), POLLOUT, 0};
+  return ::poll(&p, 1, timeout_ms) > 0;
+}
+
+void shut_down(Socket s) { ::shutdown(fd_of(s), SHUT_RDWR); }
 
 }  // namespace socket
 }  // namespace keysim::wire

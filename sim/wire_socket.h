@@ -24,10 +24,13 @@ Sent send_datagram(Socket s, const void* data, std::size_t size);
 // gone (0 bytes) or the socket failed.
 long receive_datagram(Socket s, void* buffer, std::size_t capacity);
 
-// A stream: all of data, or none of it when the socket is full. Half a frame out and no room
-// for the rest within a while ends the connection (peer_gone): the stream cannot resynchronise.
-Sent send_stream(Socket s, const void* data, std::size_t size);
-// Exactly size bytes; false when the peer closes or fails first.
-bool receive_exactly(Socket s, void* data, std::size_t size);
+// A stream, one call each, never blocking: the bytes sent or received, 0 when the socket is full
+// (sending) or has nothing yet (receiving), -1 when the peer is gone or the socket failed.
+long send_some(Socket s, const void* data, std::size_t size);
+long receive_some(Socket s, void* data, std::size_t size);
+// True when the socket takes more within timeout_ms.
+bool wait_writable(Socket s, int timeout_ms);
+// Ends both directions at once, so that the peer sees the end.
+void shut_down(Socket s);
 
 }  // namespace keysim::wire::socket

@@ -20,8 +20,6 @@ namespace socket {
 
 namespace {
 
-constexpr int stream_drain_ms = 2000;
-
 SOCKET handle_of(Socket s) { return static_cast<SOCKET>(s); }
 
 // Winsock is started once per process and left running: clients may use it until exit.
@@ -76,41 +74,25 @@ bool at_end(Socket s) {
 Sent send_datagram(Socket, const void*, std::size_t) { return Sent::peer_gone; }
 long receive_datagram(Socket, void*, std::size_t) { return -1; }
 
-Sent send_stream(Socket s, const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    const int sent = ::send(handle_of(s), bytes + done, static_cast<int>(size - done), 0);
-    if (sent > 0) {
-      done += static_cast<std::size_t>(sent);
-      continue;
-    }
-    if (sent == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
-      if (done == 0) return Sent::lost;
-      WSAPOLLFD p{handle_of(s), POLLWRNORM, 0};
-      if (WSAPoll(&p, 1, stream_drain_ms) > 0) continue;
-    }
-    ::shutdown(handle_of(s), SD_BOTH);
-    return Sent::peer_gone;
-  }
-  return Sent::whole;
+// A socket that a QSocketNotifier watches is non-blocking; the others block.
+long send_some(Socket s, const void* data, std::size_t size) {
+  const int sent = ::send(handle_of(s), static_cast<const char*>(data), static_cast<int>(size), 0);
+  if (sent == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+  return sent;
 }
 
-bool receive_exactly(Socket s, void* data, std::size_t size) {
-  auto* bytes = static_cast<char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    const int n = ::recv(handle_of(s), bytes + done, static_cast<int>(size - done), 0);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
-      if (wait_readable(s, stream_drain_ms) <= 0) return false;
-    } else {
-      return false;
-    }
-  }
-  return true;
+long receive_some(Socket s, void* data, std::size_t size) {
+  const int n = ::recv(handle_of(s), static_cast<char*>(data), static_cast<int>(size), 0);
+  if (n == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+  return n == 0 ? -1 : n;
 }
+
+bool wait_writable(Socket s, int timeout_ms) {
+  WSAPOLLFD p{handle_of(s), POLLWRNORM, 0};
+  return WSAPoll(&p, 1, timeout_ms) > 0;
+}
+
+void shut_down(Socket s) { ::shutdown(handle_of(s), SD_BOTH); }
 
 }  // namespace socket
 }  // namespace keysim::wire
