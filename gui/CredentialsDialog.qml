@@ -10,8 +10,8 @@ TitleDialog {
     objectName: "dialog_credentials"
     titleText: "Credentials"
 
-    readonly property QtObject model: otp_status
-    readonly property var rows: filtered(model !== null ? model.credentials : [], filter.text)
+    readonly property QtObject model: credentials
+    readonly property var rows: filtered(model !== null ? model.rows : [], filter.text)
     property string selected_serial: ""
     readonly property var selected: {
         for (var i = 0; i < rows.length; ++i) {
@@ -20,10 +20,12 @@ TitleDialog {
         }
         return null
     }
-    readonly property var code: model !== null ? model.credential_code : ({})
-    readonly property bool has_code: selected !== null && code.serial === selected.serial && code.otp !== undefined
+    readonly property var code: model !== null && selected !== null ? model.codes[selected.serial] : undefined
+    readonly property bool has_code: code !== undefined && code.otp !== undefined
     readonly property string code_text: has_code ? CodeFormat.pad(code.otp, code.digits, " ") : ""
-    property int remain: 0
+    readonly property int remain: otp_status !== null ? otp_status.remain : 0
+    // Enter was pressed before the selected credential's code arrived: copied when it does.
+    property bool copy_wanted: false
 
     function filtered(all, text) {
         var wanted = text.trim().toLowerCase()
@@ -35,8 +37,10 @@ TitleDialog {
     }
 
     function copy_code() {
+        copy_wanted = !has_code && selected !== null && selected.totp
+        // From the code itself: called as has_code changes, code_text may not have followed yet.
         if (has_code)
-            main_frame.copy_to_clipboard(code_text.replace(/ /g, ""))
+            main_frame.copy_to_clipboard(CodeFormat.pad(code.otp, code.digits, ""))
     }
 
     function index_of(serial) {
@@ -56,6 +60,10 @@ TitleDialog {
         list.positionViewAtIndex(i, ListView.Contain)
     }
 
+    function select_next(direction) {
+        select_row(Math.max(0, index_of(selected_serial) + direction))
+    }
+
     onRowsChanged: {
         if (selected_serial !== "")
             return
@@ -65,13 +73,23 @@ TitleDialog {
         }
     }
     onSelectedChanged: {
+        copy_wanted = false
         if (model !== null)
-            model.select_credential(selected !== null ? selected.serial : "")
+            model.watch("dialog", visible && selected !== null ? [selected.serial] : [])
+    }
+    onHas_codeChanged: {
+        if (has_code && copy_wanted)
+            copy_code()
     }
     onOpened: {
         selected_serial = ""
-        model.refresh_credentials()
-        list.forceActiveFocus()
+        filter.text = ""
+        model.refresh()
+        filter.forceActiveFocus()
+    }
+    onClosed: {
+        if (model !== null)
+            model.watch("dialog", [])
     }
     // The key is gone: nothing left to show.
     onModelChanged: {
@@ -92,11 +110,16 @@ TitleDialog {
                 placeholderText: "Filter by serial number"
                 Accessible.name: "Filter by serial number"
                 font.pixelSize: 14
+                // The list's keys work from the filter too.
+                Keys.onUpPressed: dialog.select_next(-1)
+                Keys.onDownPressed: dialog.select_next(1)
+                Keys.onReturnPressed: dialog.copy_code()
+                Keys.onEnterPressed: dialog.copy_code()
             }
             Button {
                 text: "&Refresh"
                 font.pixelSize: 14
-                onClicked: dialog.model.refresh_credentials()
+                onClicked: dialog.model.refresh()
             }
         }
 
@@ -111,8 +134,10 @@ TitleDialog {
             Accessible.role: Accessible.List
             Accessible.name: "Credentials"
             ScrollBar.vertical: ScrollBar {}
-            Keys.onUpPressed: dialog.select_row(Math.max(0, dialog.index_of(dialog.selected_serial) - 1))
-            Keys.onDownPressed: dialog.select_row(dialog.index_of(dialog.selected_serial) + 1)
+            Keys.onUpPressed: dialog.select_next(-1)
+            Keys.onDownPressed: dialog.select_next(1)
+            Keys.onReturnPressed: dialog.copy_code()
+            Keys.onEnterPressed: dialog.copy_code()
             delegate: ItemDelegate {
                 width: list.width
                 height: 30
@@ -165,7 +190,7 @@ TitleDialog {
             Accessible.role: Accessible.StaticText
             Accessible.name: text.replace(/\n/g, " ")
             font.pixelSize: 14
-            readonly property string message: dialog.model !== null ? dialog.model.credentials_message : ""
+            readonly property string message: dialog.model !== null ? dialog.model.message : ""
             color: message !== "" ? "red" : "black"
             text: message !== "" ? message
                 : dialog.selected === null ? ""
@@ -207,17 +232,5 @@ TitleDialog {
         sequences: [StandardKey.Copy]
         enabled: dialog.visible && dialog.has_code
         onActivated: dialog.copy_code()
-    }
-
-    // Refreshes the selected code when its step ends, and asks again after a touch.
-    Timer {
-        interval: 600
-        repeat: true
-        running: dialog.visible && dialog.model !== null
-        triggeredOnStart: true
-        onTriggered: {
-            dialog.remain = dialog.model.step - (Date.now() / 1000) % dialog.model.step
-            dialog.model.credentials_tick()
-        }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 class QMimeData;
+class QString;
 class QStringList;
 
 // What the window needs of the desktop beyond Qt; one implementation per platform.
@@ -21,5 +22,12 @@ bool attach_parent_console();
 // with arguments. Returns false when it did not start: refused, cancelled, or not possible on
 // this platform.
 bool restart_as_administrator(const QStringList& arguments);
+
+// The name under which the program's one instance in the user's session listens for later
+// starts (a QLocalServer name). On Linux a socket in $XDG_RUNTIME_DIR named after the display,
+// so that two displays of one user (two X servers) are two sessions; without that folder, a
+// name with the user's id, in the temporary folder. On Windows the login session's id and the
+// user's name.
+QString instance_name();
 
 }  // namespace desktop

@@ -1,5 +1,6 @@
 #include "gui/desktop.h"
 #include "gui/main_frame.h"
+#include "gui/single_instance.h"
 #include "key/toolkit.h"
 
 #include <QCommandLineParser>
@@ -19,6 +20,11 @@
 
 namespace {
 
+QCommandLineOption hidden_option() {
+  return QCommandLineOption(QStringLiteral("hidden"),
+                            QStringLiteral("Start without showing the window: the tray icon or a second start shows it."));
+}
+
 // --help and --version answer on stdout and exit, with no display needed; every other argument
 // is left to the window (and to Qt, such as -platform). Where the standard output reaches nobody
 // (a Windows program started without a console), Qt shows the text in a message box instead.
@@ -30,6 +36,7 @@ void answer_help_or_version(int argc, char* argv[]) {
       "The key from a shell: umbrata-cli.");
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
+  parser.addOption(hidden_option());
   parser.parse(QCoreApplication::arguments());
   // --help-all would list Qt's options for a window, which this parser, made before the window's
   // application, does not know: it gets the same help.
@@ -77,11 +84,19 @@ int main(int argc, char* argv[]) {
   const std::string log_conf_path = QDir(QCoreApplication::applicationDirPath()).filePath("log.conf").toStdString();
   setup_log(log_conf_path);
   LOG(INFO) << "-> Program Running!";
+  // One program a session: a second start shows the first one's window.
+  SingleInstance instance(desktop::instance_name());
+  if (!instance.claim()) return 0;
+
+  QCommandLineParser parser;
+  parser.addOption(hidden_option());
+  parser.parse(QCoreApplication::arguments());
 
   QQmlApplicationEngine engine;
-  // Both names exist from the view's first evaluation on, null until they are published.
-  engine.rootContext()->setContextProperty("main_frame", static_cast<QObject*>(nullptr));
-  engine.rootContext()->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
+  // Every name exists from the view's first evaluation on, null until it is published.
+  for (const char* name : {"main_frame", "otp_status", "credentials", "token_info"})
+    engine.rootContext()->setContextProperty(name, static_cast<QObject*>(nullptr));
+  engine.rootContext()->setContextProperty("start_hidden", parser.isSet(hidden_option()));
   engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
   if (QGuiApplication::allWindows().isEmpty()) {
     LOG(ERROR) << "The main view failed to load: no window to show";
@@ -90,6 +105,7 @@ int main(int argc, char* argv[]) {
 
   MainFrame frame(engine.rootContext(), &app);
   engine.rootContext()->setContextProperty("main_frame", &frame);
+  QObject::connect(&instance, &SingleInstance::show_requested, &frame, &MainFrame::show_window_requested);
   frame.rescan_key();
 
   QFont font(QStringLiteral("Verdana"));

@@ -5,7 +5,7 @@ import QtQuick.Window 2.12
 
 ApplicationWindow {
     id: window
-    visible: true
+    visible: !start_hidden
     minimumWidth: 320
     minimumHeight: 325
     maximumWidth: 420
@@ -33,11 +33,18 @@ ApplicationWindow {
         return text.replace(/&(.)/, "<u>$1</u>")
     }
 
-    // The page on show may be the init page, which has no timer.
-    function call_page(name) {
-        var page = stackView.currentItem
-        if (page && typeof page[name] === "function")
-            page[name]()
+    function show_window() {
+        show()
+        raise()
+        requestActivate()
+    }
+
+    // Closing the window leaves the program in the tray when the user asked for that.
+    onClosing: {
+        if (main_frame !== null && main_frame.keep_in_tray && main_frame.tray_available) {
+            close.accepted = false
+            hide()
+        }
     }
 
     menuBar: MenuBar {
@@ -77,7 +84,7 @@ ApplicationWindow {
             width: get_item_width(menu_file.itemAt(0), 20)
             MenuItem {
                 text: qsTr("Exit")
-                onTriggered: window.close()
+                onTriggered: Qt.quit()
             }
         }
         Menu {
@@ -85,7 +92,7 @@ ApplicationWindow {
             objectName: "menu_settings"
             title: qsTr("&Settings")
             font.pixelSize: menuBar.sub_menu_pixel_size
-            width: get_menu_width(menu_settings)
+            width: Math.min(get_menu_width(menu_settings), window.width - 10)
             MenuItem {
                 objectName: "token_info_item"
                 text: "Token Info..."
@@ -105,6 +112,28 @@ ApplicationWindow {
                 checked: main_frame !== null && main_frame.clear_copied_codes
                 onCheckedChanged: if (main_frame !== null) main_frame.clear_copied_codes = checked
             }
+            WrappingMenuItem {
+                objectName: "keep_in_tray_item"
+                text: "Keep running in the tray when the window is closed"
+                checkable: true
+                enabled: main_frame !== null && main_frame.tray_available
+                checked: main_frame !== null && main_frame.keep_in_tray
+                onCheckedChanged: if (main_frame !== null) main_frame.keep_in_tray = checked
+            }
+            WrappingMenuItem {
+                objectName: "no_tray_item"
+                text: "This desktop shows no tray icons"
+                enabled: false
+                visible: main_frame !== null && !main_frame.tray_available
+                height: visible ? implicitHeight : 0
+            }
+            MenuItem {
+                objectName: "start_at_login_item"
+                text: "Start at login"
+                checkable: true
+                checked: main_frame !== null && main_frame.start_at_login
+                onToggled: main_frame.start_at_login = checked
+            }
         }
         Menu {
             id: menu_help
@@ -114,7 +143,7 @@ ApplicationWindow {
             MenuItem {
                 objectName: "menu_user_guide"
                 text: "User Guide"
-                onTriggered: dialog_user_guide.open()
+                onTriggered: user_guide_window.show_guide()
             }
             MenuItem {
                 text: "About"
@@ -151,6 +180,61 @@ ApplicationWindow {
         function onHid_change_event() {
             main_frame.rescan_key()
         }
+        function onShow_window_requested() {
+            window.show_window()
+        }
+        function onCopied() {
+            copied_notice.visible = true
+            copied_notice_timer.restart()
+        }
+    }
+
+    // Announced by screen readers: an alert that becomes visible.
+    Label {
+        id: copied_notice
+        objectName: "copied_notice"
+        visible: false
+        text: "Copied"
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: text
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 60
+        padding: 4
+        font.pixelSize: 14
+        background: Rectangle {
+            color: "#f3f3f3"
+            radius: 3
+        }
+    }
+
+    Timer {
+        id: copied_notice_timer
+        interval: 2000
+        onTriggered: copied_notice.visible = false
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Quit, "Ctrl+Q"]
+        onActivated: Qt.quit()
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Refresh, "F5"]
+        onActivated: if (main_frame !== null) main_frame.rescan_key()
+    }
+
+    // Made only once the desktop can show it: Qt asks once, when the first icon is made.
+    Loader {
+        active: main_frame !== null && main_frame.tray_available
+        source: "Tray.qml"
+    }
+
+    // Started hidden where no tray shows up: the window after all.
+    Timer {
+        interval: 15000
+        running: start_hidden
+        onTriggered: if (main_frame === null || !main_frame.tray_available) window.show_window()
     }
 
     TitleDialog {
@@ -202,29 +286,12 @@ ApplicationWindow {
         }
     }
 
-    TitleDialog {
-        id: dialog_user_guide
-        objectName: "dialog_user_guide"
-        titleText: "User Guide"
-        width: parent.width - 20
-        height: parent.height - 20
-        Flickable {
-            id: user_guide_view
-            objectName: "user_guide_view"
-            anchors.fill: parent
-            clip: true
-            contentHeight: user_guide_text.height
-            ScrollBar.vertical: ScrollBar {}
-            Text {
-                id: user_guide_text
-                objectName: "user_guide_text"
-                width: user_guide_view.width - 12
-                textFormat: Text.MarkdownText
-                wrapMode: Text.Wrap
-                font.pixelSize: 13
-                // Laid out when it is shown: the guide is long, and the window starts without it.
-                text: dialog_user_guide.visible && main_frame !== null ? main_frame.user_guide : ""
-            }
+    UserGuideWindow {
+        id: user_guide_window
+        function show_guide() {
+            show()
+            raise()
+            requestActivate()
         }
     }
 
@@ -232,57 +299,50 @@ ApplicationWindow {
         id: dialog_token_info
         objectName: "dialog_token_info"
         titleText: "Token Info"
-        readonly property bool has_model: otp_status !== null
-        readonly property bool has_info: has_model && otp_status.token_info !== ""
+        readonly property bool has_model: token_info !== null
+        readonly property bool has_info: has_model && token_info.text !== ""
         property alias polling: token_info_timer.running
 
         Text {
             objectName: "token_info_text"
             Accessible.role: Accessible.StaticText
             Accessible.name: text.trim().replace(/,?\s*\n/g, ", ")
-            text: dialog_token_info.has_info ? otp_status.token_info
+            text: dialog_token_info.has_info ? token_info.text
                                              : "If you are in Press Mode, \nthe key requires press to get token info"
             color: dialog_token_info.has_info ? "black" : "red"
             font.pixelSize: 15
             horizontalAlignment: Text.AlignLeft
         }
 
+        // Asks again until the key answers: in press mode it waits for a touch.
         Timer {
             id: token_info_timer
             interval: 300
             repeat: true
-            running: false
-            onTriggered: {
-                if (otp_status !== null)
-                    otp_status.async_query_token_info()
-            }
+            triggeredOnStart: true
+            running: dialog_token_info.visible && dialog_token_info.has_model && !dialog_token_info.has_info
+            onTriggered: token_info.refresh()
         }
 
-        onHas_infoChanged: {
-            if (has_info)
-                token_info_timer.stop()
-        }
         // The key is gone: nothing left to ask.
         onHas_modelChanged: {
-            if (!has_model) {
-                token_info_timer.stop()
+            if (!has_model)
                 close()
-            }
-        }
-        onOpened: {
-            if (has_model && otp_status.token_info === "") {
-                window.call_page("disable_otp_timer")
-                token_info_timer.start()
-            }
-        }
-        onClosed: {
-            window.call_page("enable_otp_timer")
-            token_info_timer.stop()
         }
     }
 
     CredentialsDialog {
         id: dialog_credentials
+    }
+
+    Connections {
+        target: otp_status
+        function onPress_mode_set(on, ok) {
+            if (!ok)
+                return msg_press_mode_error.open()
+            msg_press_mode_ok.text = on ? "Press Mode Enabled." : "Press Mode Disabled."
+            msg_press_mode_ok.open()
+        }
     }
 
     TitleDialog {
@@ -300,14 +360,7 @@ ApplicationWindow {
                 hoverEnabled: true
                 highlighted: hovered
                 anchors.horizontalCenter: parent.horizontalCenter
-                onClicked: {
-                    if (otp_status !== null && otp_status.set_press_mode(true)) {
-                        msg_press_mode_ok.text = "Press Mode Enabled."
-                        msg_press_mode_ok.open()
-                    } else {
-                        msg_press_mode_error.open()
-                    }
-                }
+                onClicked: otp_status !== null ? otp_status.set_press_mode(true) : msg_press_mode_error.open()
             }
             Button {
                 text: qsTr("Disable Key Press")
@@ -315,14 +368,7 @@ ApplicationWindow {
                 hoverEnabled: true
                 highlighted: hovered
                 anchors.horizontalCenter: parent.horizontalCenter
-                onClicked: {
-                    if (otp_status !== null && otp_status.set_press_mode(false)) {
-                        msg_press_mode_ok.text = "Press Mode Disabled."
-                        msg_press_mode_ok.open()
-                    } else {
-                        msg_press_mode_error.open()
-                    }
-                }
+                onClicked: otp_status !== null ? otp_status.set_press_mode(false) : msg_press_mode_error.open()
             }
         }
     }

@@ -1,7 +1,12 @@
 #include "gui/main_frame.h"
 
+#include "gui/autostart.h"
+#include "gui/credentials.h"
 #include "gui/desktop.h"
-#include "gui/gui.h"
+#include "gui/key_session.h"
+#include "gui/otp_status.h"
+#include "gui/token_info.h"
+#include "gui/tray_host.h"
 #include "gui/windows/device_event.h"
 #include "key/hid.h"
 #include "key/platform.h"
@@ -23,36 +28,71 @@ namespace {
 // Beside the log folder's names: ~/.config/Orvalin Direzoda/Umbrata.conf on Linux.
 QSettings user_settings() { return QSettings(QStringLiteral("Orvalin Direzoda"), QStringLiteral("Umbrata")); }
 const QString clear_copied_codes_key = QStringLiteral("clipboard/clear_copied_codes");
+const QString keep_in_tray_key = QStringLiteral("tray/keep_running");
+const QString start_at_login_key = QStringLiteral("session/start_at_login");
+
+// A duration from the environment, for tests; fallback when unset or not a positive number.
+int milliseconds_from_environment(const char* name, int fallback) {
+  bool ok = false;
+  const int value = qEnvironmentVariableIntValue(name, &ok);
+  return ok && value > 0 ? value : fallback;
+}
 
 }  // namespace
 
 MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent)
-    : QObject(parent), context(context), app(app) {
-  clear_copied_codes = user_settings().value(clear_copied_codes_key, true).toBool();
+    : QObject(parent),
+      model_tick_ms(milliseconds_from_environment("UMBRATA_TICK_MS", tick_ms)),
+      context(context),
+      app(app),
+      tray_host(new TrayHost(this)) {
+  const QSettings settings = user_settings();
+  clear_copied_codes = settings.value(clear_copied_codes_key, true).toBool();
+  keep_in_tray = settings.value(keep_in_tray_key, false).toBool();
+  start_at_login = settings.value(start_at_login_key, false).toBool();
+  connect(tray_host, &TrayHost::available_changed, this, [this] {
+    // The window makes its icon at once.
+    if (tray_host->available()) LOG(INFO) << "The tray icon is shown";
+    emit tray_available_changed();
+  });
   can_restart_as_administrator = !platform::running_elevated();
   copied_code_expiry.setSingleShot(true);
-  copied_code_expiry.setInterval(copied_code_lifetime_ms);
+  copied_code_expiry.setInterval(milliseconds_from_environment("UMBRATA_COPIED_CODE_LIFETIME_MS", copied_code_lifetime_ms));
   connect(&copied_code_expiry, &QTimer::timeout, this, &MainFrame::forget_copied_code);
   // While the application still runs: Qt's X11 clipboard hands what it owns to a clipboard
   // manager when it is destroyed.
   connect(app, &QCoreApplication::aboutToQuit, this, &MainFrame::forget_copied_code);
   device_event = std::make_shared<DeviceEvent>(this);
   app->installNativeEventFilter(device_event.get());
-  context->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
+  publish_models();
   const auto windows = QGuiApplication::allWindows();
   device_event->register_event(windows.isEmpty() ? nullptr : windows.first());
 }
 
 MainFrame::~MainFrame() {
-  if (otp_status) context->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
+  if (session) {
+    otp_status.reset();
+    credentials.reset();
+    token_info.reset();
+    publish_models();
+  }
+}
+
+void MainFrame::publish_models() {
+  context->setContextProperty("otp_status", otp_status.get());
+  context->setContextProperty("credentials", credentials.get());
+  context->setContextProperty("token_info", token_info.get());
 }
 
 void MainFrame::rescan_key() {
-  if (otp_status && otp_status->is_key_alive()) return;
+  if (session && session->is_key_alive()) return;
 
-  if (otp_status) {
-    context->setContextProperty("otp_status", static_cast<QObject*>(nullptr));
+  if (session) {
     otp_status.reset();
+    credentials.reset();
+    token_info.reset();
+    publish_models();
+    session.reset();
   }
 
   LOG(INFO) << "Scanning for keys";
@@ -71,8 +111,15 @@ void MainFrame::rescan_key() {
   otp_keys.clear();
   u2f_keys.clear();
 
-  if (key) otp_status = std::make_shared<OtpStatus>(key);
-  context->setContextProperty("otp_status", otp_status.get());
+  if (key) {
+    session = std::make_shared<KeySession>(key);
+    otp_status = std::make_unique<OtpStatus>(session, model_tick_ms);
+    credentials = std::make_unique<Credentials>(session, model_tick_ms);
+    token_info = std::make_unique<TokenInfo>(session);
+    connect(credentials.get(), &Credentials::made_active, otp_status.get(), &OtpStatus::use_credential);
+    connect(credentials.get(), &Credentials::made_active, token_info.get(), &TokenInfo::refresh);
+  }
+  publish_models();
   emit show_otp_status();
 }
 
@@ -110,6 +157,7 @@ void MainFrame::copy_to_clipboard(QString str) {
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
   copied_code = str;
   if (clear_copied_codes) copied_code_expiry.start();
+  emit copied();
 }
 
 void MainFrame::forget_copied_code() {
@@ -130,6 +178,27 @@ void MainFrame::set_clear_copied_codes(bool on) {
   clear_copied_codes = on;
   user_settings().setValue(clear_copied_codes_key, on);
   emit clear_copied_codes_changed();
+}
+
+bool MainFrame::get_tray_available() const { return tray_host->available(); }
+
+void MainFrame::set_keep_in_tray(bool on) {
+  if (on == keep_in_tray) return;
+  keep_in_tray = on;
+  user_settings().setValue(keep_in_tray_key, on);
+  emit keep_in_tray_changed();
+}
+
+void MainFrame::set_start_at_login(bool on) {
+  if (on == start_at_login) return;
+  // Started hidden: the tray icon or a second start shows the window.
+  if (!autostart::set_enabled(on, QCoreApplication::applicationFilePath(), {QStringLiteral("--hidden")})) {
+    emit start_at_login_changed();  // the menu's check mark goes back
+    return;
+  }
+  start_at_login = on;
+  user_settings().setValue(start_at_login_key, on);
+  emit start_at_login_changed();
 }
 
 void MainFrame::set_access_rule_installed(bool on) {

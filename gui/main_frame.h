@@ -6,20 +6,25 @@
 
 #include <memory>
 
+class Credentials;
 class DeviceEvent;
+class KeySession;
 class OtpStatus;
 class QGuiApplication;
 class QQmlContext;
+class TokenInfo;
+class TrayHost;
 
-// Published to the views as "main_frame": decides which key the program works with, publishes
-// its model as "otp_status" (null while there is none), and announces device changes.
-// Everything runs on the GUI thread.
+// Published to the views as "main_frame": decides which key the program works with, opens a key
+// session on it with its models ("otp_status", "credentials" and "token_info", null while there
+// is no key), and holds what the window does beyond the key: the clipboard, the tray's settings,
+// the start at login. Everything runs on the GUI thread.
 class MainFrame : public QObject {
   Q_OBJECT
   // True while no key is usable but discovery saw a key of the vendor that it may not open.
   Q_PROPERTY(bool key_without_access READ get_key_without_access NOTIFY key_without_access_changed)
-  // Whether a copied code leaves the clipboard after copied_code_lifetime_ms and when the program
-  // quits. Remembered across runs; on unless the user turned it off.
+  // Whether a copied code leaves the clipboard after its lifetime and when the program quits.
+  // Remembered across runs; on unless the user turned it off.
   Q_PROPERTY(bool clear_copied_codes READ get_clear_copied_codes WRITE set_clear_copied_codes NOTIFY
                  clear_copied_codes_changed)
   // True while no key is usable but one was refused for want of administrator rights (Windows).
@@ -31,16 +36,23 @@ class MainFrame : public QObject {
   Q_PROPERTY(bool access_rule_installed READ get_access_rule_installed NOTIFY access_rule_installed_changed)
   // The README's sections for users, compiled in: the Help menu's user guide, in Markdown.
   Q_PROPERTY(QString user_guide READ get_user_guide CONSTANT)
+  // True while the desktop can show the tray icon.
+  Q_PROPERTY(bool tray_available READ get_tray_available NOTIFY tray_available_changed)
+  // Whether closing the window leaves the program in the tray. Remembered; off by default.
+  Q_PROPERTY(bool keep_in_tray READ get_keep_in_tray WRITE set_keep_in_tray NOTIFY keep_in_tray_changed)
+  // Whether the program starts, hidden in the tray, when the user logs in. Off by default.
+  Q_PROPERTY(bool start_at_login READ get_start_at_login WRITE set_start_at_login NOTIFY start_at_login_changed)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
-  // Publishes a null "otp_status" before the model goes, so the views never read a dead one.
+  // Publishes null models before they go, so the views never read a dead one.
   ~MainFrame() override;
 
-  // Keeps a model whose key still answers; otherwise drops it, runs discovery, wraps the first
-  // key found in a new model, publishes it (or null) and emits show_otp_status.
+  // Keeps a session whose key still answers; otherwise closes it, runs discovery, opens a session
+  // on the first key found, publishes its models (or null) and emits show_otp_status.
   Q_INVOKABLE void rescan_key();
-  // Puts str on the clipboard, marked as a secret that clipboard managers keep out of their history.
+  // Puts str on the clipboard, marked as a secret that clipboard managers keep out of their
+  // history, and emits copied.
   Q_INVOKABLE void copy_to_clipboard(QString str);
   // Starts the program again as administrator (the system asks the user) and quits this one;
   // when the restart does not start, for instance because the user said no, this one runs on.
@@ -50,25 +62,40 @@ class MainFrame : public QObject {
   bool get_can_restart_as_administrator() const { return can_restart_as_administrator; }
   bool get_clear_copied_codes() const { return clear_copied_codes; }
   void set_clear_copied_codes(bool on);
-
-  static constexpr int copied_code_lifetime_ms = 30000;
   bool get_access_rule_installed() const { return access_rule_installed; }
   static QString get_user_guide();
+  bool get_tray_available() const;
+  bool get_keep_in_tray() const { return keep_in_tray; }
+  void set_keep_in_tray(bool on);
+  bool get_start_at_login() const { return start_at_login; }
+  void set_start_at_login(bool on);
+
+  // How long a copied code stays on the clipboard, and the models' tick: UMBRATA_COPIED_CODE_LIFETIME_MS
+  // and UMBRATA_TICK_MS override them, so that tests need not wait out real half-minutes.
+  static constexpr int copied_code_lifetime_ms = 30000;
+  static constexpr int tick_ms = 600;
 
  signals:
   void show_otp_status();
   void hid_change_event();
+  // Another start of the program asked for the window.
+  void show_window_requested();
+  void copied();
   void key_without_access_changed();
   void key_needs_administrator_changed();
   void can_restart_as_administrator_changed();
   void clear_copied_codes_changed();
   void access_rule_installed_changed();
+  void tray_available_changed();
+  void keep_in_tray_changed();
+  void start_at_login_changed();
 
  protected:
   void set_key_without_access(bool on);
   void set_key_needs_administrator(bool on);
   void set_can_restart_as_administrator(bool on);
   void set_access_rule_installed(bool on);
+  void publish_models();
 
  private:
   // Empties the clipboard if it still holds exactly the code that we put there; what the user
@@ -79,11 +106,18 @@ class MainFrame : public QObject {
   bool key_needs_administrator = false;
   bool can_restart_as_administrator = false;
   bool clear_copied_codes = true;
+  bool keep_in_tray = false;
+  bool start_at_login = false;
   QString copied_code;
   QTimer copied_code_expiry;
   bool access_rule_installed = false;
-  std::shared_ptr<OtpStatus> otp_status;
+  int model_tick_ms;
+  std::shared_ptr<KeySession> session;
+  std::unique_ptr<OtpStatus> otp_status;
+  std::unique_ptr<Credentials> credentials;
+  std::unique_ptr<TokenInfo> token_info;
   QQmlContext* context;
   QGuiApplication* app;
   std::shared_ptr<DeviceEvent> device_event;
+  TrayHost* tray_host;
 };

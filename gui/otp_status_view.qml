@@ -7,31 +7,11 @@ Item {
     id: otp_page
     objectName: "otp_page"
 
-    // The published model. Read every tick: a context property is looked up by name on each read.
+    // The published model; its own timer asks the key, and its clock says what is left of the step.
     readonly property QtObject model: otp_status
 
     function pad(num, width, delimiter) {
         return CodeFormat.pad(num, width, delimiter)
-    }
-
-    function disable_otp_timer() {
-        otp_timer.stop()
-    }
-
-    function enable_otp_timer() {
-        otp_timer.start()
-    }
-
-    function time_changed() {
-        if (model === null)
-            return
-        var step = model.step
-        var remain = step - (Date.now() / 1000) % step
-        bar_left_time.remain = remain
-        // Written without a signal: the old code stays on screen until the new one arrives.
-        if (remain < 1.3)
-            model.otp = 0
-        model.response_time_changed()
     }
 
     Rectangle {
@@ -63,7 +43,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text !== "" ? "One-time password " + text : "No one-time password"
             Accessible.description: "The code of the key's active credential"
-            readonly property bool has_code: otp_page.model !== null && otp_page.model.otp !== 0
+            readonly property bool has_code: otp_page.model !== null && otp_page.model.has_code
             text: has_code ? otp_page.pad(otp_page.model.otp, otp_page.model.digits, " ") : ""
             background: Rectangle {
                 color: "lightgray"
@@ -102,7 +82,7 @@ Item {
                 sourceSize: Qt.size(50, 50)
                 fillMode: Image.PreserveAspectFit
             }
-            // What the label shows, without the blank: otp may already read 0 at the end of a step.
+            // What the label shows, without the blank.
             onClicked: main_frame.copy_to_clipboard(otp_value_bar.text.replace(/ /g, ""))
         }
 
@@ -120,8 +100,8 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             Accessible.description: "Seconds left in the code's 30-second step"
-            property int remain: 0
-            readonly property string text: (otp_page.model === null || otp_page.model.otp === 0) ? "" : remain + " seconds left"
+            readonly property int remain: otp_page.model !== null ? otp_page.model.remain : 0
+            readonly property string text: otp_value_bar.has_code ? remain + " seconds left" : ""
             visible: text !== ""
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: otp_value_bar.bottom
@@ -173,7 +153,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             Accessible.ignored: text === ""
-            text: (otp_page.model !== null && otp_page.model.otp === 0) ? otp_page.model.err_msg : ""
+            text: (otp_page.model !== null && !otp_page.model.has_code) ? otp_page.model.err_msg : ""
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
             anchors.top: otp_value_bar.bottom
@@ -182,16 +162,4 @@ Item {
             color: "red"
         }
     }
-
-    Timer {
-        id: otp_timer
-        objectName: "otp_timer"
-        interval: 600
-        repeat: true
-        running: true
-        onTriggered: otp_page.time_changed()
-    }
-
-    // A newly opened key: ask for its code now, not two ticks from now.
-    Component.onCompleted: time_changed()
 }

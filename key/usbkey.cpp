@@ -196,9 +196,9 @@ std::uint32_t UsbKey::get_otp(const ByteBuffer& hcode, int& digits) {
   return value % modulus;
 }
 
-std::uint32_t UsbKey::op_get_otp(const ByteBuffer& serial, int& digits) {
+std::uint32_t UsbKey::op_get_otp(const ByteBuffer& serial, int& digits, std::optional<std::uint64_t> time) {
   ByteBuffer hcode;
-  cal_hcode(serial, hcode);
+  cal_hcode(serial, hcode, time);
   return get_otp(hcode, digits);
 }
 
@@ -228,8 +228,8 @@ auto naming_unknown_serial(UsbKey& key, const ByteBuffer& serial, Exchange excha
 
 }  // namespace
 
-std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits) {
-  return naming_unknown_serial(key, serial, [&] { return key.op_get_otp(serial, digits); });
+std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits, std::optional<std::uint64_t> time) {
+  return naming_unknown_serial(key, serial, [&] { return key.op_get_otp(serial, digits, time); });
 }
 
 void make_active(UsbKey& key, const ByteBuffer& serial) {

@@ -27,8 +27,10 @@ class UsbKey;
 // What the window and umbrata-cli ask of a credential named by its serial number. When the key
 // refuses the serial, its list is read, and only then, so a code still costs one exchange; a
 // serial that the key does not hold is reported as a KeyException "No credential S on the key;
-// it holds A, B". Every other failure passes through as the key layer threw it.
-std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits);
+// it holds A, B". Every other failure passes through as the key layer threw it. The code is the one
+// of the 30-second step that holds time (seconds since the epoch; the system clock's when absent).
+std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits,
+                              std::optional<std::uint64_t> time = std::nullopt);
 void make_active(UsbKey& key, const ByteBuffer& serial);
 
 struct RespCodeRow {
@@ -60,8 +62,9 @@ class UsbKey {
   virtual void op_get_user_info(std::vector<User>& users);
   virtual void op_personlization(std::uint8_t first, std::uint8_t second, std::uint8_t third, const ByteBuffer& s_value,
                                  const ByteBuffer& q_value);
-  // The code of credential serial for the current 30-second step; digits receives its length.
-  virtual std::uint32_t op_get_otp(const ByteBuffer& serial, int& digits);
+  // The code of credential serial for the 30-second step that holds time (now when absent);
+  // digits receives its length.
+  virtual std::uint32_t op_get_otp(const ByteBuffer& serial, int& digits, std::optional<std::uint64_t> time = std::nullopt);
   // Runs one request: data receives the response data and resp_code the status word. Returns
   // only when the status word is accepted; data and resp_code are replaced, never appended to.
   virtual void combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp_code);

@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+
+#include <unistd.h>
 
 namespace desktop {
 
@@ -18,5 +21,16 @@ bool attach_parent_console() { return true; }
 
 // A key that the user may not open wants a udev rule here, never root.
 bool restart_as_administrator(const QStringList&) { return false; }
+
+// A display's name may be a path (Wayland's may be absolute) or hold a colon: kept to the
+// characters a file name takes everywhere.
+QString instance_name() {
+  QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+  if (display.isEmpty()) display = qEnvironmentVariable("DISPLAY");
+  display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (runtime.startsWith(QLatin1Char('/'))) return runtime + QStringLiteral("/umbrata-") + display + QStringLiteral(".socket");
+  return QStringLiteral("umbrata-%1-%2").arg(::getuid()).arg(display);
+}
 
 }  // namespace desktop

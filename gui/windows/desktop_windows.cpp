@@ -77,4 +77,12 @@ bool restart_as_administrator(const QStringList& arguments) {
   return ShellExecuteExW(&info) != FALSE;
 }
 
+// A user may be logged in more than once (fast user switching, remote desktop): each login
+// session has its own instance.
+QString instance_name() {
+  DWORD session = 0;
+  if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) session = 0;
+  return QStringLiteral("umbrata-%1-%2").arg(session).arg(qEnvironmentVariable("USERNAME"));
+}
+
 }  // namespace desktop

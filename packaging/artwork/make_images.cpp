@@ -125,6 +125,18 @@ bool icons(const QDir& out, const QStringList& sizes) {
   return true;
 }
 
+// The tray's icon while no key is plugged in: the same mark, grey and faint.
+QImage without_key(const QImage& icon) {
+  QImage grey = blank(icon.width(), icon.height());
+  for (int y = 0; y < icon.height(); ++y)
+    for (int x = 0; x < icon.width(); ++x) {
+      const QColor c = icon.pixelColor(x, y);
+      const int g = qGray(c.rgb());
+      grey.setPixelColor(x, y, QColor(g, g, g, c.alpha() / 2));
+    }
+  return grey;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,6 +157,8 @@ int main(int argc, char** argv) {
                   word_mark(1).save(out.filePath("orvalin_logo.png")) &&
                   word_mark(2).save(out.filePath("orvalin_logo@2x.png")) &&
                   code_shadow(1).save(out.filePath("code-shadow.png")) &&
-                  code_shadow(2).save(out.filePath("code-shadow@2x.png"));
+                  code_shadow(2).save(out.filePath("code-shadow@2x.png")) &&
+                  key_and_clock(64).save(out.filePath("tray-key.png")) &&
+                  without_key(key_and_clock(64)).save(out.filePath("tray-no-key.png"));
   return ok ? 0 : 1;
 }

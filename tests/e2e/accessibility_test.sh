@@ -38,10 +38,14 @@ for title in File Settings Help; do
   grep -q -E "^ *menu.* \| $title \|" "$work/tree" || fail_tree "no menu $title in the tree"
 done
 
-# The copy button's action puts the code, without its blank, on the clipboard.
+# The copy button's action puts the code, without its blank, on the clipboard, and a "Copied"
+# alert shows, which screen readers announce. Pressed again until the listener, started alongside,
+# has caught one.
 printf 'other' | xclip -selection clipboard
-wait_until '"${atspi[@]}" do "Copy the code" Press && [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$(last_code)" ]' 10 ||
-  fail_tree "the copy button's action did not copy the code"
+"${atspi[@]}" shown alert Copied >"$work/alert" 2>&1 &
+started_pids+=($!)
+wait_until '"${atspi[@]}" do "Copy the code" Press && [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$(last_code)" ] && grep -q shown "$work/alert"' 10 ||
+  fail_tree "the copy button's action did not copy the code, or no \"Copied\" alert showed: $(cat "$work/alert")"
 
 "$build/sim/keysim" unplug key0 >/dev/null
 wait_until 'shows "\| No Key Detected! \|"' 10 || fail_tree "\"No Key Detected!\" is not read after the removal"

@@ -2,6 +2,8 @@
 # What a screen reader gets from the programs on the accessibility bus, through AT-SPI.
 #   atspi_tree.py                  one line per accessible: role | name | actions, indented by depth
 #   atspi_tree.py do NAME ACTION   does the action ACTION of the first accessible named NAME
+#   atspi_tree.py shown ROLE NAME  prints "shown" each time an accessible of the role ROLE (as the
+#                                  tree names it) named NAME becomes visible, until killed
 # A fresh process each time: the client library caches what it has read.
 import sys
 import pyatspi
@@ -32,8 +34,18 @@ def do_action(name, action_name):
     sys.exit(f"no accessible named {name!r}")
 
 
+def report_shown(role, name):
+    def on_showing(event):
+        if event.detail1 and event.source.getRoleName() == role and event.source.name == name:
+            print("shown", flush=True)
+    pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
+    pyatspi.Registry.start()
+
+
 if sys.argv[1:2] == ["do"]:
     do_action(*sys.argv[2:4])
+elif sys.argv[1:2] == ["shown"]:
+    report_shown(*sys.argv[2:4])
 else:
     for depth, acc in walk(pyatspi.Registry.getDesktop(0)):
         print(f"{'  ' * depth}{acc.getRoleName()} | {acc.name} | {' '.join(actions(acc))}")

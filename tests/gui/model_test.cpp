@@ -1,7 +1,10 @@
 // The model and the controller in a real Qt event loop, with real worker threads, on keys of a
 // keysim server running on its own thread.
-#include "gui/gui.h"
+#include "gui/credentials.h"
+#include "gui/key_session.h"
 #include "gui/main_frame.h"
+#include "gui/otp_status.h"
+#include "gui/token_info.h"
 #include "gui/windows/device_event.h"
 
 #include "tests/support/sim_server.h"
@@ -51,128 +54,183 @@ class Model : public OnSim {
 
   std::unique_ptr<OtpStatus> make_model() {
     key = first_key_found();
-    auto model = std::make_unique<OtpStatus>(key);
+    session = std::make_shared<KeySession>(key);
+    auto model = std::make_unique<OtpStatus>(session);
     model->set_clock([this] { return now.load(); });
     return model;
   }
-  // Ticks as the page's timer does (faster) until condition holds.
+  // Ticks as the model's timer does (faster) until condition holds.
   static bool tick_until(OtpStatus& model, const std::function<bool()>& condition) {
-    return wait_until([&] { return model.response_time_changed(), condition(); });
+    return wait_until([&] { return model.tick(), condition(); });
   }
   bool code_of_this_step(OtpStatus& model) {
-    return tick_until(model, [&] { return model.get_last_counter() == now / 30000; });
+    return tick_until(model, [&] { return model.get_shown_step() == now / 30000; });
   }
   bool text_shown(OtpStatus& model, const QString& text) {
     return tick_until(model, [&] { return model.get_err_msg() == text; });
   }
+  // Turns press mode on or off and waits for the key's answer; true when it took it.
+  static bool press_mode(OtpStatus& model, bool on) {
+    std::optional<bool> answer;
+    QObject context;
+    QObject::connect(&model, &OtpStatus::press_mode_set, &context, [&](bool, bool ok) { answer = ok; });
+    model.set_press_mode(on);
+    return wait_until([&] { return answer.has_value(); }) && *answer;
+  }
   std::int64_t step_end() const { return (now / 30000 + 1) * 30000; }
 
   std::shared_ptr<U2FUsbKey> key;
+  std::shared_ptr<KeySession> session;
   // Milliseconds, mid-step.
   std::atomic<std::int64_t> now{QDateTime::currentMSecsSinceEpoch() / 30000 * 30000 + 10000};
 };
 
 const QString press_text = "Press the key to get the OTP!";
 
+TEST_F(Model, TheSessionRunsJobsOneAtATimeInOrderAndClosingDropsTheRest) {
+  key = first_key_found();
+  auto open = std::make_unique<KeySession>(key);
+  QObject owner;
+  std::vector<int> delivered;
+  std::atomic<int> running{0}, most{0};
+  arm("latency 50");
+  for (int i = 0; i < 3; ++i) {
+    // The second is posted while the first holds the key, the third while it waits.
+    ASSERT_TRUE(open->post(&owner, [&, i](UsbKey& k) -> std::function<void()> {
+      most = std::max(most.load(), ++running);
+      ByteBuffer serial;
+      k.op_get_active(serial);
+      --running;
+      return [&, i] { delivered.push_back(i); };
+    }, i == 1 ? "tagged" : ""));
+  }
+  EXPECT_FALSE(open->post(&owner, [](UsbKey&) { return std::function<void()>(); }, "tagged")) << "never queued twice";
+  ASSERT_TRUE(wait_until([&] { return delivered.size() == 3; }));
+  EXPECT_EQ(delivered, std::vector<int>({0, 1, 2}));
+  EXPECT_EQ(most, 1);
+  EXPECT_FALSE(open->pending("tagged"));
+
+  // A job stuck on a key that keeps saying "still working", and one behind it.
+  arm("latency 0");
+  arm("keepalive 300");
+  bool second_ran = false;
+  const std::size_t before = requests("key0");
+  open->post(&owner, [](UsbKey& k) {
+    ByteBuffer serial;
+    k.op_get_active(serial);
+    return std::function<void()>();
+  });
+  open->post(&owner, [&](UsbKey&) { return second_ran = true, std::function<void()>(); });
+  ASSERT_TRUE(wait_until([&] { return requests("key0") > before; }));
+  open.reset();
+  EXPECT_FALSE(second_ran);
+  EXPECT_NE(log.read_log().find("Key Exception (U2F usb key exchange stopped)"), std::string::npos);
+}
+
 TEST_F(Model, ANewKeyShowsItsSerialAndCodeAfterOneTickThenOneCodePerStep) {
   auto model = make_model();
   const auto codes = counter(model.get(), &OtpStatus::otp_changed);
-  // The one tick that a newly shown page gives: the serial number, then the code, without another.
-  EXPECT_EQ(model->response_time_changed(), static_cast<int>(now / 30000 * 30));
-  ASSERT_TRUE(wait_until([&] { return model->get_last_counter() == now / 30000; }));
+  // One tick: the serial number, then the code, without another.
+  model->tick();
+  ASSERT_TRUE(wait_until([&] { return model->get_shown_step() == now / 30000; }));
   EXPECT_EQ(model->get_serial_num(), "OT000001");
   EXPECT_EQ(model->get_digits(), 6);
-  EXPECT_TRUE(wait_until([&] { return *codes == 1; }));
+  EXPECT_EQ(*codes, 1);
+  EXPECT_EQ(model->get_remain(), 20);
   const std::size_t sent = requests("key0");
-  for (int i = 0; i < 20; ++i) model->response_time_changed();
+  for (int i = 0; i < 20; ++i) model->tick();
   EXPECT_EQ(requests("key0"), sent) << "a shown step asks the key nothing";
   now = step_end();
   ASSERT_TRUE(code_of_this_step(*model));
   EXPECT_EQ(requests("key0"), sent + 3);
 }
 
+TEST_F(Model, TheKeyGivesTheCodeOfTheModelsStepEvenWhenItIs000000) {
+  now = 1799874990LL * 1000 + 5000;  // oathtool -b --totp --now @1799874990 GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ: 000000
+  auto model = make_model();
+  ASSERT_TRUE(code_of_this_step(*model));
+  EXPECT_TRUE(model->get_has_code());
+  EXPECT_EQ(model->get_otp(), 0);
+  now = step_end();
+  ASSERT_TRUE(code_of_this_step(*model));
+  EXPECT_EQ(model->get_otp(), 982430);
+}
+
 TEST_F(Model, ACodeNeverOutlivesItsStep) {
   auto model = make_model();
   ASSERT_TRUE(code_of_this_step(*model));
   const auto otp = counter(model.get(), &OtpStatus::otp_changed);
-  // The next step's worker is stuck on the key; the old code goes 1.3 s after its step.
+  // The next step's job is stuck on the key; the old code goes 1.3 s after its step.
   key->set_limits({std::chrono::seconds(600), std::chrono::seconds(600)});
   arm("silent");
   const std::size_t asked = requests("key0");
   now = step_end() + 1299;
-  model->response_time_changed();
-  EXPECT_NE(model->get_otp(), 0);
+  model->tick();
+  EXPECT_TRUE(model->get_has_code());
   now += 1;
-  model->response_time_changed();
-  EXPECT_EQ(model->get_otp(), 0);
+  model->tick();
+  EXPECT_FALSE(model->get_has_code());
   EXPECT_EQ(*otp, 1);
   // Once the silent answer is spent, so that the key plugged in again answers.
   ASSERT_TRUE(wait_until([&] { return requests("key0") > asked; }));
-  ASSERT_EQ(sim.command("UNPLUG key0"), "OK key0 unplugged");  // ends the stuck worker
+  ASSERT_EQ(sim.command("UNPLUG key0"), "OK key0 unplugged");  // ends the stuck job
   ASSERT_EQ(sim.command("PLUG key0"), "OK key0 plugged");
 
   // A code that comes after its step ended is not shown.
   model = make_model();
-  const auto changes = counter(model.get(), &OtpStatus::otp_changed);
   ASSERT_TRUE(code_of_this_step(*model));
-  ASSERT_TRUE(wait_until([&] { return *changes == 1; })) << "the shown code's own notice, queued from its worker";
+  const auto changes = counter(model.get(), &OtpStatus::otp_changed);
   now = step_end();
   arm("keepalive 3");
   const std::size_t sent = requests("key0");
   ASSERT_TRUE(tick_until(*model, [&] { return requests("key0") == sent + 3; }));
   now = step_end();
   ASSERT_TRUE(wait_until([&] { return log.read_log().find("came after its step ended; not shown") != std::string::npos; }));
-  EXPECT_EQ(*changes, 1);
-  EXPECT_EQ(model->get_last_counter(), now / 30000 - 2);
+  EXPECT_EQ(*changes, 0);
 }
 
 TEST_F(Model, KeyFailuresBecomeTheirTexts) {
   auto model = make_model();
   ASSERT_TRUE(code_of_this_step(*model));
   // Press mode between two codes, then at the first read of the serial number.
-  ASSERT_TRUE(model->set_press_mode(true));
+  ASSERT_TRUE(press_mode(*model, true));
   now = step_end();
   ASSERT_TRUE(text_shown(*model, press_text));
-  EXPECT_EQ(model->get_otp(), 0);
-  ASSERT_TRUE(model->set_press_mode(false));
+  EXPECT_FALSE(model->get_has_code());
+  ASSERT_TRUE(press_mode(*model, false));
 
-  // Any other failure clears the code and keeps the text; the next tick tries again. A new step,
-  // so that a tick asks the key even if a last worker of the step before showed a code.
+  // Any other failure takes the code down and keeps the text; the next tick tries again.
   now = step_end();
   arm("status 6A80");
   ASSERT_TRUE(tick_until(*model, [&] { return log.read_log().find("Update otp runtime error") != std::string::npos; }));
   ASSERT_TRUE(code_of_this_step(*model));
   now = step_end();
   arm("remove");
-  ASSERT_TRUE(text_shown(*model, "Failed to access the key.\nRe-plug in the key and\nclick the Rescan button!"));
-  EXPECT_TRUE(wait_until([&] { return !model->is_key_alive(); }));
+  ASSERT_TRUE(text_shown(*model, "Failed to access the key.\nRe-plug in the key!"));
+  EXPECT_TRUE(wait_until([&] { return !session->is_key_alive(); }));
 
   ASSERT_EQ(sim.command("PLUG key0"), "OK key0 plugged");
   model = make_model();
-  ASSERT_TRUE(model->set_press_mode(true));
+  ASSERT_TRUE(press_mode(*model, true));
   ASSERT_TRUE(text_shown(*model, press_text));
   EXPECT_EQ(model->get_serial_num(), "");
   ASSERT_EQ(sim.command("PRESS key0"), "OK key0 pressed");
   ASSERT_TRUE(tick_until(*model, [&] { return model->get_serial_num() == "OT000001"; }));
-  ASSERT_TRUE(model->set_press_mode(false));
+  ASSERT_TRUE(press_mode(*model, false));
   model = make_model();
   ASSERT_EQ(sim.command("UNPLUG key0"), "OK key0 unplugged");
   ASSERT_TRUE(text_shown(*model, "Failed to access the key.\nRe-plug in the key!"));
 }
 
 TEST_F(Model, TokenInformationOfTheActiveCredential) {
-  auto model = make_model();
-  const auto info = counter(model.get(), &OtpStatus::token_info_changed);
-  arm("latency 100");
-  model->response_time_changed();
-  // As the dialog does: ask until the worker before has finished.
-  ASSERT_TRUE(wait_until([&] { return *info == 1 || (model->async_query_token_info(), false); }));
-  arm("latency 0");
-  EXPECT_EQ(model->get_token_info(), "Serial Number: OT000001\nAlgorithm: TOTP\nHash: SHA-1\n");
-  ASSERT_TRUE(model->query_token_info());  // after a last poll that may still be running
-  sim.clear_reports();
-  ASSERT_TRUE(model->query_token_info());
-  EXPECT_EQ(requests("key0"), 3u) << "the serial number is not read again; the list is";
+  make_model();
+  TokenInfo info(session);
+  const auto changes = counter(&info, &TokenInfo::text_changed);
+  info.refresh();
+  info.refresh();  // asked while the first is pending: not again
+  ASSERT_TRUE(wait_until([&] { return *changes == 1; }));
+  EXPECT_EQ(info.get_text(), "Serial Number: OT000001\nAlgorithm: TOTP\nHash: SHA-1\n");
+  EXPECT_EQ(requests("key0"), 6u) << "the serial number and the list, once";
 }
 
 // Windows has no asynchronous signals to interrupt a read.
@@ -181,7 +239,7 @@ TEST_F(Model, SignalsNeverFailAKeyRead) {
   auto model = make_model();
   std::signal(SIGUSR1, [](int) {});
   arm("latency 300");
-  model->response_time_changed();
+  model->tick();
   ASSERT_TRUE(wait_until([&] { return requests("key0") >= 1; }));
   // Every thread of the process, the worker among them, is sent the signal.
   for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
@@ -193,78 +251,88 @@ TEST_F(Model, SignalsNeverFailAKeyRead) {
 #endif
 
 // Three credentials: the active SHA-1 TOTP one, a SHA-256 TOTP one of 8 digits, and an HOTP one.
-class Credentials : public Model {
+class CredentialList : public Model {
  protected:
-  Credentials() : Model(R"({"keys": [{"id": "key0", "product_id": 2136, "press_mode_supported": true, "active": "OT000001", "credentials": [
+  CredentialList() : Model(R"({"keys": [{"id": "key0", "product_id": 2136, "press_mode_supported": true, "active": "OT000001", "credentials": [
     {"serial": "OT000001", "algorithm": 2, "hash": 1, "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"},
     {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP"},
     {"serial": "HT000001", "algorithm": 1, "hash": 1, "secret": "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"}]}]})") {}
 
-  static QStringList rows(OtpStatus& model) {
+  std::unique_ptr<Credentials> make_list() {
+    auto list = std::make_unique<Credentials>(session);
+    list->set_clock([this] { return now.load(); });
+    return list;
+  }
+  static QStringList rows(Credentials& list) {
     QStringList lines;
-    for (const QVariant& row : model.get_credentials()) {
+    for (const QVariant& row : list.get_rows()) {
       const QVariantMap c = row.toMap();
       lines << QStringList{c["serial"].toString(), c["algorithm"].toString(), c["hash"].toString(),
                            c["active"].toBool() ? "active" : ""}.join(" ").trimmed();
     }
     return lines;
   }
+  bool has_code(Credentials& list, const QString& serial) {
+    return wait_until([&] {
+      list.tick();
+      const QVariantMap code = list.get_codes().value(serial).toMap();
+      return code.contains("otp") && code.value("step").toLongLong() == now / 30000;
+    });
+  }
 };
 
-TEST_F(Credentials, ListAndCodeOfAnyTotpCredentialAndMakeActive) {
+TEST_F(CredentialList, ListAndCodesOfEveryTotpCredentialAndMakeActive) {
   auto model = make_model();
-  // Asked while the refresh's worker holds the key: carried out once it is free.
+  auto list = make_list();
+  // Asked while the main page's job holds the key: carried out once it is free.
   arm("latency 100");
-  model->response_time_changed();
-  model->refresh_credentials();
-  ASSERT_TRUE(wait_until([&] { return model->get_credentials().size() == 3; }));
+  model->tick();
+  list->refresh();
+  ASSERT_TRUE(wait_until([&] { return list->get_rows().size() == 3; }));
   arm("latency 0");
-  EXPECT_EQ(rows(*model), QStringList({"OT000001 TOTP SHA-1 active", "OT000002 TOTP SHA-256", "HT000001 HOTP SHA-1"}));
+  EXPECT_EQ(rows(*list), QStringList({"OT000001 TOTP SHA-1 active", "OT000002 TOTP SHA-256", "HT000001 HOTP SHA-1"}));
 
-  model->select_credential("OT000002");
-  ASSERT_TRUE(wait_until([&] { return model->get_credential_code().contains("otp"); }));
-  // Its value is checked against oathtool end to end and by umbrata-cli's test.
-  EXPECT_EQ(model->get_credential_code().value("serial"), "OT000002");
-  EXPECT_EQ(model->get_credential_code().value("digits"), 8);
+  // The dialog's and the tray's codes; none for HOTP, as each code would count it up.
+  list->watch("dialog", {"OT000002"});
+  list->watch("tray", {"OT000001", "OT000002", "HT000001"});
+  ASSERT_TRUE(has_code(*list, "OT000002") && has_code(*list, "OT000001"));
+  EXPECT_EQ(list->get_codes().value("OT000002").toMap().value("digits"), 8);
+  EXPECT_FALSE(list->get_codes().contains("HT000001"));
   const std::size_t sent = requests("key0");
-  for (int i = 0; i < 5; ++i) model->credentials_tick();
+  for (int i = 0; i < 5; ++i) list->tick();
   now = step_end();
-  model->credentials_tick();
-  ASSERT_TRUE(wait_until([&] {
-    const QVariantMap code = model->get_credential_code();
-    return code.contains("otp") && code.value("counter").toLongLong() == now / 30000;
-  })) << "the next step's code";
-  EXPECT_EQ(requests("key0"), sent + 3) << "one code a step";
-
-  // No code and no activation for HOTP: each code would count it up.
-  model->select_credential("HT000001");
-  model->make_active("HT000001");
-  model->credentials_tick();
-  EXPECT_TRUE(wait_until([&] { return requests("key0") == sent + 3; }));
-  EXPECT_TRUE(model->get_credential_code().isEmpty());
+  ASSERT_TRUE(has_code(*list, "OT000001") && has_code(*list, "OT000002")) << "the next step's codes";
+  EXPECT_EQ(requests("key0"), sent + 2 * 3) << "one code a step each";
+  list->watch("tray", {});
+  list->watch("dialog", {});
 
   ASSERT_TRUE(code_of_this_step(*model));
-  model->make_active("OT000002");
-  ASSERT_TRUE(wait_until([&] { return rows(*model).value(1) == "OT000002 TOTP SHA-256 active"; }));
+  QObject::connect(list.get(), &Credentials::made_active, model.get(), &OtpStatus::use_credential);
+  list->make_active("HT000001");
+  list->make_active("OT000002");
+  ASSERT_TRUE(wait_until([&] { return rows(*list).value(1) == "OT000002 TOTP SHA-256 active"; }));
   EXPECT_EQ(model->get_serial_num(), "OT000002");
-  EXPECT_EQ(model->get_token_info(), "Serial Number: OT000002\nAlgorithm: TOTP\nHash: SHA-256\n");
   ASSERT_TRUE(code_of_this_step(*model)) << "the main page's next tick asks for the new code";
   EXPECT_EQ(model->get_digits(), 8);
+  EXPECT_EQ(occurrences(log.read_log(), "Made active:"), 1u);
 }
 
-TEST_F(Credentials, TheDialogWaitsForATouchAndShowsFailures) {
+TEST_F(CredentialList, RequestsWaitForATouchAndFailuresBecomeTheirTexts) {
   auto model = make_model();
-  ASSERT_TRUE(model->set_press_mode(true));
-  model->refresh_credentials();
-  ASSERT_TRUE(wait_until([&] { return model->get_credentials_message() == press_text; }));
+  auto list = make_list();
+  ASSERT_TRUE(press_mode(*model, true));
+  list->refresh();
+  ASSERT_TRUE(wait_until([&] { return list->get_message() == press_text; }));
+  EXPECT_TRUE(list->get_touch_needed());
   ASSERT_EQ(sim.command("PRESS key0"), "OK key0 pressed");
-  ASSERT_TRUE(wait_until([&] { return model->credentials_tick(), model->get_credentials().size() == 3; }));
-  EXPECT_EQ(model->get_credentials_message(), "");
-  ASSERT_TRUE(model->set_press_mode(false));
+  ASSERT_TRUE(wait_until([&] { return list->tick(), list->get_rows().size() == 3; }));
+  EXPECT_EQ(list->get_message(), "");
+  EXPECT_FALSE(list->get_touch_needed());
+  ASSERT_TRUE(press_mode(*model, false));
 
   arm("remove");
-  model->refresh_credentials();
-  ASSERT_TRUE(wait_until([&] { return model->get_credentials_message() == "Failed to access the key.\nRe-plug in the key!"; }));
+  list->refresh();
+  ASSERT_TRUE(wait_until([&] { return list->get_message() == "Failed to access the key.\nRe-plug in the key!"; }));
   EXPECT_NE(log.read_log().find("Credentials: key access error"), std::string::npos);
 }
 
@@ -277,6 +345,9 @@ class Controller : public Model {
     {"id": "locked", "product_id": 2136, "openable": false}]})") {}
   OtpStatus* published() {
     return qobject_cast<OtpStatus*>(engine.rootContext()->contextProperty("otp_status").value<QObject*>());
+  }
+  TokenInfo* published_info() {
+    return qobject_cast<TokenInfo*>(engine.rootContext()->contextProperty("token_info").value<QObject*>());
   }
   QQmlEngine engine;
   std::unique_ptr<MainFrame> frame =
@@ -296,9 +367,9 @@ TEST_F(Controller, UsesTheFirstKeyWhileItAnswersAndSaysWhenAKeyMayNotBeOpened) {
   ASSERT_EQ(sim.command("UNPLUG first"), "OK first unplugged");
   frame->rescan_key();
   ASSERT_NE(published(), nullptr);
-  EXPECT_FALSE(published()->set_press_mode(true));
-  ASSERT_TRUE(published()->query_token_info());
-  EXPECT_EQ(published()->get_token_info(), "Serial Number: B1\nAlgorithm: HOTP\nHash: SHA-256\n");
+  EXPECT_FALSE(press_mode(*published(), true));
+  published_info()->refresh();
+  ASSERT_TRUE(wait_until([&] { return published_info()->get_text() == "Serial Number: B1\nAlgorithm: HOTP\nHash: SHA-256\n"; }));
   EXPECT_FALSE(frame->get_key_without_access());
   ASSERT_EQ(sim.command("UNPLUG second"), "OK second unplugged");
   frame->rescan_key();
@@ -315,7 +386,7 @@ TEST_F(Controller, TheWindowNeverWaitsOnABusyKeyAndClosesAtOnce) {
   ASSERT_NE(model, nullptr);
   model->set_clock([this] { return now.load(); });
   arm("keepalive 300", "first");  // thirty seconds of "still working"
-  model->response_time_changed();
+  model->tick();
   ASSERT_TRUE(wait_until([&] { return requests("first") >= 3; }));
 
   // The GUI thread's longest stall, measured in its own event loop, while ticks come and another
@@ -331,13 +402,13 @@ TEST_F(Controller, TheWindowNeverWaitsOnABusyKeyAndClosesAtOnce) {
   for (const char* change : {"UNPLUG locked", "PLUG locked", "UNPLUG locked"}) {
     ASSERT_EQ(sim.command(change).rfind("OK", 0), 0u) << change;
     now = step_end();
-    model->response_time_changed();
+    model->tick();
   }
   ASSERT_TRUE(wait_until([&] { return *changes == 3; }));
   heartbeat.stop();
   EXPECT_LT(longest_stall, 5000) << "the GUI thread waited on the busy key";
   EXPECT_EQ(published(), model);
-  EXPECT_EQ(model->get_serial_num(), "") << "the worker is still waiting";
+  EXPECT_EQ(model->get_serial_num(), "") << "the job is still waiting";
   frame.reset();  // closing the window stops the exchange at its next packet
   EXPECT_NE(log.read_log().find("Key Exception (U2F usb key exchange stopped)"), std::string::npos);
 }

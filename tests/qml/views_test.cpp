@@ -1,9 +1,10 @@
 // Qt Quick Test of the views. The stand-ins for "otp_status" and "main_frame" derive from the
 // real model and controller, so the views see exactly their properties, methods and signals;
 // they only answer without a key and count how they are used.
-#include "gui/gui.h"
+#include "gui/credentials.h"
 #include "gui/main_frame.h"
-#include "key/u2f_usbkey.h"
+#include "gui/otp_status.h"
+#include "gui/token_info.h"
 
 #include <QGuiApplication>
 #include <QObject>
@@ -13,53 +14,73 @@
 
 class StandInModel : public OtpStatus {
   Q_OBJECT
-  Q_PROPERTY(int ticks MEMBER ticks)
-  Q_PROPERTY(int async_queries MEMBER async_queries)
-  Q_PROPERTY(int refreshes MEMBER refreshes)
-  Q_PROPERTY(QString selected MEMBER selected)
 
  public:
-  StandInModel() : OtpStatus(std::make_shared<U2FUsbKey>(nullptr)) {}
-  Q_INVOKABLE int response_time_changed() { return ++ticks; }
-  Q_INVOKABLE bool async_query_token_info() { return ++async_queries; }
-  // What the workers do: publish a code, or an error with otp 0.
-  Q_INVOKABLE void show_code(int value, int count) {
-    set_otp(value);
-    set_digits(count);
-    emit otp_changed();
-  }
+  StandInModel() : OtpStatus(nullptr) {}
+  // What the key's answers do: publish a code, or an error instead.
+  Q_INVOKABLE void show_code(int value, int count) { OtpStatus::show_code(value, count, 0); }
   Q_INVOKABLE void show_error(const QString& message) { show_failure(message); }
-  // What the worker stores for the Credentials dialog.
-  Q_INVOKABLE void show_credentials(const QVariantList& rows) { store_credentials(rows); }
-  Q_INVOKABLE void show_credential_code(const QVariantMap& code) { store_credential_code(code); }
-  Q_INVOKABLE void refresh_credentials() { ++refreshes; }
-  Q_INVOKABLE void select_credential(const QString& serial) { selected = serial; }
+  Q_INVOKABLE void show_remain(int seconds) { set_remain(seconds); }
   void reset() {
-    show_code(0, 6);
     show_failure("");
-    set_token_info("");
-    show_credentials({});
-    show_credential_code({});
-    ticks = async_queries = refreshes = 0;
-    selected.clear();
+    set_remain(0);
+  }
+};
+
+class StandInCredentials : public Credentials {
+  Q_OBJECT
+  Q_PROPERTY(int refreshes MEMBER refreshes)
+  Q_PROPERTY(QVariantMap watched MEMBER watched)
+
+ public:
+  StandInCredentials() : Credentials(nullptr) {}
+  Q_INVOKABLE void refresh() { ++refreshes; }
+  Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials) { watched[watcher] = serials; }
+  Q_INVOKABLE void show_rows(const QVariantList& rows) { store_rows(rows); }
+  Q_INVOKABLE void show_codes(const QVariantMap& codes) { store_codes(codes); }
+  void reset() {
+    store_rows({});
+    store_codes({});
+    refreshes = 0;
+    watched.clear();
   }
 
  private:
-  int ticks = 0, async_queries = 0, refreshes = 0;
-  QString selected;
+  int refreshes = 0;
+  QVariantMap watched;
+};
+
+class StandInTokenInfo : public TokenInfo {
+  Q_OBJECT
+  Q_PROPERTY(int refreshes MEMBER refreshes)
+
+ public:
+  StandInTokenInfo() : TokenInfo(nullptr) {}
+  Q_INVOKABLE void refresh() { ++refreshes; }
+  Q_INVOKABLE void show_text(const QString& text) { set_text(text); }
+  void reset() {
+    set_text("");
+    refreshes = 0;
+  }
+
+ private:
+  int refreshes = 0;
 };
 
 class StandInFrame : public MainFrame {
   Q_OBJECT
   Q_PROPERTY(int rescans MEMBER rescans)
-  Q_PROPERTY(QString copied MEMBER copied)
+  Q_PROPERTY(QString last_copy MEMBER last_copy)
   Q_PROPERTY(int restarts MEMBER restarts)
 
  public:
   explicit StandInFrame(QQmlContext* context)
       : MainFrame(context, qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {}
   Q_INVOKABLE void rescan_key() { ++rescans; }
-  Q_INVOKABLE void copy_to_clipboard(QString text) { copied = text; }
+  Q_INVOKABLE void copy_to_clipboard(QString text) {
+    last_copy = text;
+    emit copied();
+  }
   Q_INVOKABLE void set_key_without_access(bool on) { MainFrame::set_key_without_access(on); }
   Q_INVOKABLE void set_access_rule_installed(bool on) { MainFrame::set_access_rule_installed(on); }
   Q_INVOKABLE void set_key_needs_administrator(bool on) { MainFrame::set_key_needs_administrator(on); }
@@ -68,7 +89,7 @@ class StandInFrame : public MainFrame {
   void reset() {
     rescans = 0;
     restarts = 0;
-    copied.clear();
+    last_copy.clear();
     set_key_without_access(false);
     set_access_rule_installed(false);
     set_key_needs_administrator(false);
@@ -78,21 +99,31 @@ class StandInFrame : public MainFrame {
  private:
   int rescans = 0;
   int restarts = 0;
-  QString copied;
+  QString last_copy;
 };
 
 class Harness : public QObject {
   Q_OBJECT
   Q_PROPERTY(QObject* model READ model CONSTANT)
+  Q_PROPERTY(QObject* credentials READ credentials CONSTANT)
+  Q_PROPERTY(QObject* token_info READ token_info CONSTANT)
   Q_PROPERTY(QObject* frame READ frame CONSTANT)
 
  public:
   QObject* model() { return model_.get(); }
+  QObject* credentials() { return credentials_.get(); }
+  QObject* token_info() { return token_info_.get(); }
   QObject* frame() { return frame_.get(); }
-  // Publishes the stand-in model as "otp_status", or null, as the controller does.
-  Q_INVOKABLE void publish_model(bool present) { context_->setContextProperty("otp_status", present ? model() : nullptr); }
+  // Publishes the stand-in models, or null, as the controller does.
+  Q_INVOKABLE void publish_model(bool present) {
+    context_->setContextProperty("otp_status", present ? model() : nullptr);
+    context_->setContextProperty("credentials", present ? credentials() : nullptr);
+    context_->setContextProperty("token_info", present ? token_info() : nullptr);
+  }
   Q_INVOKABLE void reset() {
     model_->reset();
+    credentials_->reset();
+    token_info_->reset();
     frame_->reset();
     publish_model(false);
   }
@@ -101,8 +132,11 @@ class Harness : public QObject {
   void qmlEngineAvailable(QQmlEngine* engine) {
     context_ = engine->rootContext();
     model_ = std::make_unique<StandInModel>();
+    credentials_ = std::make_unique<StandInCredentials>();
+    token_info_ = std::make_unique<StandInTokenInfo>();
     frame_ = std::make_unique<StandInFrame>(context_);
     context_->setContextProperty("main_frame", frame());
+    context_->setContextProperty("start_hidden", false);
     context_->setContextProperty("harness", this);
     publish_model(false);
   }
@@ -110,6 +144,8 @@ class Harness : public QObject {
  private:
   QQmlContext* context_ = nullptr;
   std::unique_ptr<StandInModel> model_;
+  std::unique_ptr<StandInCredentials> credentials_;
+  std::unique_ptr<StandInTokenInfo> token_info_;
   std::unique_ptr<StandInFrame> frame_;
 };
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "key/key_exception.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+
+// What the models on a key session share: their clock, the 30-second step, and how an exchange
+// with the key ends.
+
+// Milliseconds since the Unix epoch; tests inject their own to cross step boundaries.
+using Clock = std::function<std::int64_t()>;
+Clock system_clock_ms();
+
+constexpr int step_seconds = 30;
+inline std::int64_t step_index(std::int64_t ms) { return ms / (std::int64_t{step_seconds} * 1000); }
+
+extern const QString press_key_text;
+extern const QString access_failure_text;
+
+// How an exchange ended: done, waiting for a touch of the key, the key lost, or refused for reason.
+struct Outcome {
+  enum Kind { done, touch, access, refused } kind = done;
+  QString reason;
+};
+
+// Runs exchange on the key session's worker and says how it ended; what it does not name (a
+// failure outside the key layer) passes through to the worker, which logs it.
+template <class Exchange>
+Outcome attempt(Exchange exchange) {
+  try {
+    exchange();
+    return {};
+  } catch (const KeyNoObjectException&) {
+    return {Outcome::touch, {}};
+  } catch (const KeyAccessException&) {
+    return {Outcome::access, {}};
+  } catch (const std::runtime_error& e) {
+    return {Outcome::refused, QString::fromStdString(e.what())};
+  }
+}

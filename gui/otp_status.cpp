@@ -1,0 +1,155 @@
+#include "gui/otp_status.h"
+
+#include <easylogging++.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
+Clock system_clock_ms() {
+  return [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  };
+}
+
+const QString press_key_text = QStringLiteral("Press the key to get the OTP!");
+const QString access_failure_text = QStringLiteral("Failed to access the key.\nRe-plug in the key!");
+
+// What one job learned: the serial number, if it had to read it, and the code of its step.
+struct OtpStatus::Answer {
+  ByteBuffer serial;  // of the credential the code belongs to
+  bool serial_read = false;
+  std::int64_t step = 0;
+  std::uint32_t code = 0;
+  int digits = 0;
+  Outcome outcome;
+};
+
+OtpStatus::OtpStatus(std::shared_ptr<KeySession> session, int tick_ms, QObject* parent)
+    : QObject(parent), session(std::move(session)) {
+  expiry.setSingleShot(true);
+  connect(&expiry, &QTimer::timeout, this, [this] { expire_code(clock()); });
+  connect(&ticker, &QTimer::timeout, this, &OtpStatus::tick);
+  if (tick_ms > 0) ticker.start(tick_ms);
+}
+
+void OtpStatus::tick() {
+  const std::int64_t now = clock();
+  const std::int64_t step = step_index(now);
+  expire_code(now);
+  // Of the code on show, which may be the last step's for grace_ms.
+  const std::int64_t end_ms = ((code_shown ? shown_step : step) + 1) * step_seconds * 1000;
+  set_remain(static_cast<int>(std::max<std::int64_t>(0, end_ms - now) / 1000));
+  if (!session || (code_shown && shown_step == step)) return;
+  session->post(
+      this,
+      [this, answer = Answer{serial_bytes, false, step, 0, 0, {}}](UsbKey& key) mutable -> std::function<void()> {
+        answer.outcome = attempt([&] {
+          if (answer.serial.empty()) {
+            LOG(INFO) << "update serial num";
+            answer.serial_read = true;
+            key.op_get_active(answer.serial);
+            LOG(INFO) << "get serial num=" << hex_dump(answer.serial).str();
+            if (answer.serial.empty()) return;
+          }
+          LOG(INFO) << "update otp";
+          answer.code = credential_code(key, answer.serial, answer.digits,
+                                        static_cast<std::uint64_t>(answer.step) * step_seconds);
+          LOG(INFO) << "value is " << answer.code;
+        });
+        if (answer.outcome.kind == Outcome::access)
+          LOG(ERROR) << (answer.serial_read && answer.serial.empty() ? "Get serial number error"
+                                                                     : "Update otp key access error");
+        else if (answer.outcome.kind == Outcome::refused)
+          LOG(ERROR) << "Update otp runtime error";
+        return [this, answer] { take(answer); };
+      },
+      "code");
+}
+
+void OtpStatus::take(const Answer& answer) {
+  if (answer.serial_read && !answer.serial.empty() && serial_bytes.empty()) {
+    serial_bytes = answer.serial;
+    serial_num = text_of(serial_bytes);
+    emit serial_num_changed();
+  }
+  // Asked for before another credential was made active: not this one's.
+  if (answer.serial != serial_bytes) return;
+  switch (answer.outcome.kind) {
+    case Outcome::touch:
+      show_failure(press_key_text);
+      return;
+    case Outcome::access:
+      show_failure(access_failure_text);
+      return;
+    case Outcome::refused:
+      // The code on screen belongs to a step that has ended: take it down, keep the text.
+      take_down_code();
+      return;
+    case Outcome::done:
+      break;
+  }
+  if (serial_bytes.empty()) return;
+  if (step_index(clock()) != answer.step) {
+    LOG(INFO) << "The code came after its step ended; not shown";
+    return;
+  }
+  show_code(static_cast<int>(answer.code), answer.digits, answer.step);
+}
+
+void OtpStatus::set_press_mode(bool on) {
+  const bool posted = session && session->post(this, [this, on](UsbKey& key) -> std::function<void()> {
+    const Outcome outcome = attempt([&] { key.switch_press_mode(on); });
+    if (outcome.kind != Outcome::done) LOG(ERROR) << "Failed to set press mode.";
+    return [this, on, ok = outcome.kind == Outcome::done] { emit press_mode_set(on, ok); };
+  });
+  if (!posted) emit press_mode_set(on, false);
+}
+
+void OtpStatus::use_credential(const QString& serial) {
+  serial_bytes = bytes_of(serial);
+  if (serial != serial_num) {
+    serial_num = serial;
+    emit serial_num_changed();
+  }
+  show_failure("");
+}
+
+void OtpStatus::show_code(int value, int count, std::int64_t step) {
+  otp = value;
+  digits = count;
+  shown_step = step;
+  code_shown = true;
+  emit otp_changed();
+  schedule_expiry();
+}
+
+void OtpStatus::set_remain(int seconds) {
+  if (seconds == remain) return;
+  remain = seconds;
+  emit remain_changed();
+}
+
+void OtpStatus::take_down_code() {
+  if (!code_shown) return;
+  code_shown = false;
+  otp = 0;
+  emit otp_changed();
+}
+
+void OtpStatus::show_failure(const QString& message) {
+  code_shown = false;
+  otp = 0;
+  err_msg = message;
+  emit otp_changed();
+}
+
+void OtpStatus::expire_code(std::int64_t now) {
+  if (code_shown && now >= (shown_step + 1) * step_seconds * 1000 + grace_ms) take_down_code();
+}
+
+void OtpStatus::schedule_expiry() {
+  const std::int64_t due = (shown_step + 1) * step_seconds * 1000 + grace_ms;
+  expiry.start(static_cast<int>(std::clamp<std::int64_t>(due - clock(), 0, std::int64_t{step_seconds} * 1000 + grace_ms)));
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "gui/key_session.h"
+#include "gui/model_support.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+
+// The main page's model, published to the views as "otp_status": the active credential's serial
+// number and current code, or the text that replaces the code, and the seconds left in the step.
+//
+// Lives on the GUI thread, like everything it holds; the key is reached through jobs on the
+// session. The model's own timer ticks, and its clock decides which step's code is shown: no code
+// is shown past its step plus grace_ms.
+class OtpStatus : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(QString serial_num READ get_serial_num NOTIFY serial_num_changed)
+  // Whether a code is shown: a code may well be 000000.
+  Q_PROPERTY(bool has_code READ get_has_code NOTIFY otp_changed)
+  Q_PROPERTY(int otp READ get_otp NOTIFY otp_changed)
+  Q_PROPERTY(int digits READ get_digits NOTIFY otp_changed)
+  Q_PROPERTY(QString err_msg READ get_err_msg NOTIFY otp_changed)
+  Q_PROPERTY(int step READ get_step CONSTANT)
+  // Whole seconds left in the current step, by the model's clock, as of the last tick.
+  Q_PROPERTY(int remain READ get_remain NOTIFY remain_changed)
+
+ public:
+  static constexpr std::int64_t grace_ms = 1300;
+
+  // session may be null (no key to ask); tick_ms 0 leaves the ticks to the caller.
+  explicit OtpStatus(std::shared_ptr<KeySession> session, int tick_ms = 0, QObject* parent = nullptr);
+
+  // Takes down a code whose step has ended and, when the current step's code is not shown, asks
+  // the key for it (once: a request still pending is not repeated); for a key whose serial number
+  // is not read yet, the same job reads it first. Never waits on the key.
+  Q_INVOKABLE void tick();
+  // Asks the key to turn press mode on or off; press_mode_set tells how it went.
+  Q_INVOKABLE void set_press_mode(bool on);
+  // The key's active credential is now serial: its code is asked for at the next tick.
+  void use_credential(const QString& serial);
+
+  QString get_serial_num() const { return serial_num; }
+  bool get_has_code() const { return code_shown; }
+  int get_otp() const { return otp; }
+  int get_digits() const { return digits; }
+  QString get_err_msg() const { return err_msg; }
+  int get_step() const { return step_seconds; }
+  int get_remain() const { return remain; }
+  // The step whose code is shown, -1 for none yet.
+  std::int64_t get_shown_step() const { return code_shown ? shown_step : -1; }
+  void set_clock(Clock value) { clock = std::move(value); }
+
+ signals:
+  void serial_num_changed();
+  void otp_changed();
+  void remain_changed();
+  void press_mode_set(bool on, bool ok);
+
+ protected:
+  void show_code(int value, int count, std::int64_t step);
+  // Empties the code box and shows message instead.
+  void show_failure(const QString& message);
+  void set_remain(int seconds);
+
+ private:
+  struct Answer;
+  void take(const Answer& answer);
+  void take_down_code();
+  // Empties the code box once the shown code's step ended more than grace_ms before now.
+  void expire_code(std::int64_t now);
+  void schedule_expiry();
+
+  std::shared_ptr<KeySession> session;
+  Clock clock = system_clock_ms();
+  QTimer ticker;
+  QTimer expiry;
+  ByteBuffer serial_bytes;
+  QString serial_num;
+  bool code_shown = false;
+  std::int64_t shown_step = -1;
+  int otp = 0;
+  int digits = 0;
+  QString err_msg;
+  int remain = 0;
+};

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The tray icon, as at login: umbrata-sim starts hidden before the desktop's StatusNotifier host
+# (sni_host.py), a second start shows its window, and once the host is there the icon's menu
+# lists every credential with oathtool's code, and a click on an entry copies that code.
+# Usage: tray_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source_dir=$2
+. "$source_dir/tests/e2e/x_session.sh"
+x_session_start
+host=("/usr/bin/python3" "$source_dir/tests/e2e/sni_host.py")
+sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
+sha256=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP
+
+cat >"$work/keys.json" <<JSON
+{"keys": [{"id": "key0", "product_id": 2136, "active": "OT000001",
+           "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
+                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
+                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}]}
+JSON
+"$build/sim/keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
+started_pids+=($!)
+wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
+"$build/gui/umbrata-sim" --hidden >"$work/umbrata.out" 2>&1 &
+started_pids+=($!)
+
+# No host yet: no icon, and the program works all the same, its window hidden.
+wait_until '[ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no code"
+wait_until '[ "$(log_count "No StatusNotifier host: no tray icon")" -ge 1 ]' || fail "nothing said of the missing host"
+! find_window || fail "the window is shown despite --hidden"
+
+# A second start shows the running one's window and ends.
+timeout 60 "$build/gui/umbrata-sim" >"$work/second.out" 2>&1 || fail "the second start ended with status $? (124: it did not end)"
+wait_until find_window 10 || fail "the second start did not show the first one's window"
+
+# The desktop's host comes after the program.
+"${host[@]}" serve "$work/items" 2>"$work/host.log" &
+started_pids+=($!)
+wait_until '[ "$(log_count "The tray icon is shown")" -ge 1 ]' 10 || fail "no tray icon once there is a host"
+wait_until '[ -s "$work/items" ]' || { cat "$work/host.log" >&2; fail "the tray icon did not register with the host"; }
+
+totp() { oathtool -b --now "@$1" --totp"$2" -d "$3" "$4"; }
+# True when the menu, opened afresh, reads the codes of now or of 2 s ago: a read may straddle a step.
+menu_shows_codes() {
+  "${host[@]}" menu "$work/items" >"$work/menu" 2>"$work/menu.err" || return 1
+  local s t
+  t=$(date +%s)
+  for s in "$t" $((t - 2)); do
+    printf '1\tOT000001   %s\n1\tOT000002   %s\n0\tHT000001   HOTP: a code would count up the key\n1\t-\n1\tShow Umbrata\n1\tQuit\n' \
+      "$(totp "$s" "" 6 "$sha1" | sed 's/^.../& /')" "$(totp "$s" =sha256 8 "$sha256" | sed 's/^..../& /')" |
+      cmp -s - <(cut -f 2- "$work/menu") && return 0
+  done
+  return 1
+}
+wait_until menu_shows_codes 10 || { cat "$work/menu" "$work/menu.err" >&2; fail "the tray's menu does not read as expected"; }
+echo "--- the tray's menu:"
+cat "$work/menu"
+wait_until '"${host[@]}" tooltip "$work/items" | grep OT000001 >/dev/null' || fail "the tooltip does not name the active credential"
+
+# A click on OT000002's entry copies its code, though OT000001 is the active one.
+printf 'other' | xclip -selection clipboard
+"${host[@]}" click "$work/items" "$(awk -F '\t' '$3 ~ /^OT000002 / { print $1 }' "$work/menu")" || fail "the click was refused"
+wait_until 't=$(date +%s); for s in $t $((t - 2)); do totp $s =sha256 8 $sha256; done | grep -x -- "$(xclip -o -selection clipboard 2>/dev/null)" >/dev/null' ||
+  fail "a click on OT000002's entry did not copy its code"
+echo "1 passed, 0 failed"
