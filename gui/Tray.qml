@@ -97,7 +97,7 @@ Platform.SystemTrayIcon {
 
         Platform.MenuItem {
             text: "Quit"
-            onTriggered: Qt.quit()
+            onTriggered: window.quit()
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "gui/single_instance.h"
 #include "key/toolkit.h"
 
+#include <QAccessible>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFont>
@@ -112,5 +113,10 @@ int main(int argc, char* argv[]) {
   font.setStyleHint(QFont::Monospace, QFont::PreferDefault);
   QGuiApplication::setFont(font);
 
-  return QGuiApplication::exec();
+  const int status = QGuiApplication::exec();
+  // The engine takes the window's items down one by one, and each that stops being shown would be
+  // announced: Qt's accessibility asks it for its role while it is half destroyed, a crash whenever
+  // a screen reader listens. Nothing is announced any more.
+  QAccessible::installUpdateHandler([](QAccessibleEvent*) {});
+  return status;
 }

@@ -33,6 +33,15 @@ ApplicationWindow {
         return text.replace(/&(.)/, "<u>$1</u>")
     }
 
+    property bool quitting: false
+
+    // Quits even when closing would leave the program in the tray.
+    function quit() {
+        quitting = true
+        window.close()
+        Qt.quit()
+    }
+
     function show_window() {
         show()
         raise()
@@ -41,7 +50,7 @@ ApplicationWindow {
 
     // Closing the window leaves the program in the tray when the user asked for that.
     onClosing: {
-        if (main_frame !== null && main_frame.keep_in_tray && main_frame.tray_available) {
+        if (!quitting && main_frame !== null && main_frame.keep_in_tray && main_frame.tray_available) {
             close.accepted = false
             hide()
         }
@@ -84,7 +93,7 @@ ApplicationWindow {
             width: get_item_width(menu_file.itemAt(0), 20)
             MenuItem {
                 text: qsTr("Exit")
-                onTriggered: Qt.quit()
+                onTriggered: window.quit()
             }
         }
         Menu {
@@ -114,18 +123,13 @@ ApplicationWindow {
             }
             WrappingMenuItem {
                 objectName: "keep_in_tray_item"
+                // Where no tray exists, the entry says why it is disabled.
                 text: "Keep running in the tray when the window is closed"
+                      + (main_frame !== null && !main_frame.tray_available ? "\n(this desktop shows no tray icons)" : "")
                 checkable: true
                 enabled: main_frame !== null && main_frame.tray_available
                 checked: main_frame !== null && main_frame.keep_in_tray
                 onCheckedChanged: if (main_frame !== null) main_frame.keep_in_tray = checked
-            }
-            WrappingMenuItem {
-                objectName: "no_tray_item"
-                text: "This desktop shows no tray icons"
-                enabled: false
-                visible: main_frame !== null && !main_frame.tray_available
-                height: visible ? implicitHeight : 0
             }
             MenuItem {
                 objectName: "start_at_login_item"
@@ -189,22 +193,27 @@ ApplicationWindow {
         }
     }
 
-    // Announced by screen readers: an alert that becomes visible.
-    Label {
+    // Announced by screen readers: an alert that becomes visible. Not a Label, which takes the
+    // role of a static text whenever accessibility comes on.
+    Rectangle {
         id: copied_notice
         objectName: "copied_notice"
         visible: false
-        text: "Copied"
         Accessible.role: Accessible.AlertMessage
-        Accessible.name: text
+        Accessible.name: copied_text.text
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 60
-        padding: 4
-        font.pixelSize: 14
-        background: Rectangle {
-            color: "#f3f3f3"
-            radius: 3
+        width: copied_text.implicitWidth + 8
+        height: copied_text.implicitHeight + 8
+        color: "#f3f3f3"
+        radius: 3
+        Text {
+            id: copied_text
+            anchors.centerIn: parent
+            text: "Copied"
+            font.pixelSize: 14
+            Accessible.ignored: true
         }
     }
 
@@ -216,7 +225,7 @@ ApplicationWindow {
 
     Shortcut {
         sequences: [StandardKey.Quit, "Ctrl+Q"]
-        onActivated: Qt.quit()
+        onActivated: window.quit()
     }
 
     Shortcut {

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <optional>
 
 #ifndef _WIN32
 #include "gui/linux/hidraw_path.h"

@@ -117,10 +117,9 @@ TestCase {
 
     function test_settings_without_a_key_or_a_tray() {
         var window = make("qrc:/main.qml")
-        verify(!findChild(window, "keep_in_tray_item").enabled, "no tray host on the test's bus")
-        findChild(window, "menu_settings").open()
-        tryVerify(function() { return findChild(window, "no_tray_item").visible }, 2000, "and the menu says why")
-        findChild(window, "menu_settings").close()
+        var keep_in_tray = findChild(window, "keep_in_tray_item")
+        verify(!keep_in_tray.enabled, "no tray host on the test's bus")
+        verify(keep_in_tray.text.endsWith("\n(this desktop shows no tray icons)"), keep_in_tray.text)
         verify(findChild(window, "menu_settings").enabled)
         verify(!findChild(window, "token_info_item").enabled)
         var clear = findChild(window, "clear_clipboard_item")
