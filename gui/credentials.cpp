@@ -181,8 +181,11 @@ void Credentials::update_timer() {
 }
 
 void Credentials::store_rows(const QVariantList& value) {
-  rows = value;
-  emit rows_changed();
+  // The same list read again: the views' entries stay as they are (the tray's menu keeps its ids).
+  if (value != rows) {
+    rows = value;
+    emit rows_changed();
+  }
   tick();  // the codes wanted of credentials that were not listed yet
 }
 
