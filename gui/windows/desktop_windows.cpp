@@ -1,4 +1,5 @@
 #include "gui/desktop.h"
+#include "gui/windows/logon_task.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -40,31 +41,9 @@ bool attach_parent_console() {
   return type == FILE_TYPE_CHAR;
 }
 
-namespace {
-
-// One argument as CommandLineToArgvW reads it back: quoted, with the backslashes before a quote
-// (and before the closing one) doubled.
-QString quoted(const QString& argument) {
-  QString out = QStringLiteral("\"");
-  int backslashes = 0;
-  for (const QChar c : argument) {
-    if (c == QLatin1Char('\\')) {
-      ++backslashes;
-      continue;
-    }
-    out += QString(c == QLatin1Char('"') ? 2 * backslashes + 1 : backslashes, QLatin1Char('\\'));
-    backslashes = 0;
-    out += c;
-  }
-  out += QString(2 * backslashes, QLatin1Char('\\'));
-  return out + QLatin1Char('"');
-}
-
-}  // namespace
-
 bool restart_as_administrator(const QStringList& arguments) {
   QStringList command_line;
-  for (const QString& argument : arguments) command_line << quoted(argument);
+  for (const QString& argument : arguments) command_line << windows_argument(argument);
   const std::wstring program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdWString();
   const std::wstring parameters = command_line.join(QLatin1Char(' ')).toStdWString();
   SHELLEXECUTEINFOW info{};

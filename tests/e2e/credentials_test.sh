@@ -8,15 +8,7 @@ build=$1
 source_dir=$2
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
-sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
-sha256=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP
-
-cat >"$work/keys.json" <<JSON
-{"keys": [{"id": "key0", "product_id": 2136, "active": "OT000001",
-           "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
-                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
-                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}]}
-JSON
+write_three_credentials
 start_umbrata "$work/keys.json"
 wait_until '[ "$(log_count "value is ")" -ge 1 ]' || fail "no code"
 

@@ -9,20 +9,8 @@ source_dir=$2
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start
 host=("/usr/bin/python3" "$source_dir/tests/e2e/sni_host.py")
-sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
-sha256=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP
-
-cat >"$work/keys.json" <<JSON
-{"keys": [{"id": "key0", "product_id": 2136, "active": "OT000001",
-           "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
-                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
-                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}]}
-JSON
-"$build/sim/keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
-started_pids+=($!)
-wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
-"$build/gui/umbrata-sim" --hidden >"$work/umbrata.out" 2>&1 &
-started_pids+=($!)
+write_three_credentials
+start_umbrata "$work/keys.json" --hidden
 
 # No host yet: no icon, and the program works all the same, its window hidden.
 wait_until '[ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no code"

@@ -61,15 +61,29 @@ log_count() {
 
 screenshot() { import -window root "$shots/$1.png" 2>/dev/null || echo "note: no screenshot $1" >&2; }
 
-# Starts a keysim server on the config file $1 and umbrata-sim on it, and waits for its window.
+# Starts a keysim server on the config file $1 and umbrata-sim on it with the arguments after it,
+# and waits for its window unless it starts hidden.
 start_umbrata() {
   "$build/sim/keysim" serve "$1" >"$work/keysim.log" 2>&1 &
   started_pids+=($!)
   wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
-  "$build/gui/umbrata-sim" >"$work/umbrata.out" 2>&1 &
+  "$build/gui/umbrata-sim" "${@:2}" >"$work/umbrata.out" 2>&1 &
   app=$!
   started_pids+=($app)
-  wait_until find_window 30 || fail "no window titled Umbrata"
+  [[ " ${*:2} " == *" --hidden "* ]] || wait_until find_window 30 || fail "no window titled Umbrata"
+}
+
+# Writes $work/keys.json: one key with OT000001 (TOTP, SHA-1, 6 digits, active), OT000002 (TOTP,
+# SHA-256, 8 digits) and HT000001 (HOTP), whose secrets are $sha1 and $sha256.
+write_three_credentials() {
+  sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
+  sha256=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP
+  cat >"$work/keys.json" <<JSON
+{"keys": [{"id": "key0", "product_id": 2136, "active": "OT000001",
+           "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
+                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
+                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}]}
+JSON
 }
 
 # The last code in the log, zero-filled to 6 digits.
