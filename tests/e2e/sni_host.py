@@ -17,12 +17,10 @@ ITEM = "org.kde.StatusNotifierItem"
 # dbus-python's own leaves properties out.
 INTROSPECTION = f"""<node><interface name="{WATCHER}">
   <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
   <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
   <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
   <property name="ProtocolVersion" type="i" access="read"/>
   <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-  <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
   <signal name="StatusNotifierHostRegistered"/>
 </interface></node>"""
 
@@ -42,10 +40,6 @@ class Watcher(dbus.service.Object):
     def Get(self, interface, name):
         return self.properties[name]
 
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
-    def GetAll(self, interface):
-        return self.properties
-
     # The argument is the item's bus name, its object at /StatusNotifierItem, or the path of an
     # object on the caller's own connection.
     @dbus.service.method(WATCHER, in_signature="s", sender_keyword="sender")
@@ -54,10 +48,6 @@ class Watcher(dbus.service.Object):
         self.properties["RegisteredStatusNotifierItems"].append(name + path)
         print(name, path, file=self.item_file, flush=True)
         self.StatusNotifierItemRegistered(name + path)
-
-    @dbus.service.method(WATCHER, in_signature="s")
-    def RegisterStatusNotifierHost(self, service):
-        pass
 
     @dbus.service.signal(WATCHER, signature="s")
     def StatusNotifierItemRegistered(self, service):

@@ -223,17 +223,6 @@ TEST_F(Model, KeyFailuresBecomeTheirTexts) {
   ASSERT_TRUE(text_shown(*model, "Failed to access the key.\nRe-plug in the key!"));
 }
 
-TEST_F(Model, TokenInformationOfTheActiveCredential) {
-  make_model();
-  TokenInfo info(session);
-  const auto changes = counter(&info, &TokenInfo::text_changed);
-  info.refresh();
-  info.refresh();  // asked while the first is pending: not again
-  ASSERT_TRUE(wait_until([&] { return *changes == 1; }));
-  EXPECT_EQ(info.get_text(), "Serial Number: OT000001\nAlgorithm: TOTP\nHash: SHA-1\n");
-  EXPECT_EQ(requests("key0"), 6u) << "the serial number and the list, once";
-}
-
 // Windows has no asynchronous signals to interrupt a read.
 #ifndef _WIN32
 TEST_F(Model, SignalsNeverFailAKeyRead) {
