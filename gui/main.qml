@@ -147,7 +147,7 @@ ApplicationWindow {
             MenuItem {
                 objectName: "menu_user_guide"
                 text: "User Guide"
-                onTriggered: user_guide_window.show_guide()
+                onTriggered: user_guide_loader.show_guide()
             }
             MenuItem {
                 text: "About"
@@ -295,12 +295,16 @@ ApplicationWindow {
         }
     }
 
-    UserGuideWindow {
-        id: user_guide_window
+    // Made when first asked for: the program starts without it.
+    Loader {
+        id: user_guide_loader
+        active: false
+        source: "UserGuideWindow.qml"
         function show_guide() {
-            show()
-            raise()
-            requestActivate()
+            active = true
+            item.show()
+            item.raise()
+            item.requestActivate()
         }
     }
 

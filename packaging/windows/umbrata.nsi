@@ -242,14 +242,21 @@ Section
 SectionEnd
 
 ; Leaves the user's own things alone: the log folder under %APPDATA% and the settings under
-; HKCU\Software\Orvalin Direzoda\Umbrata survive a removal and a reinstall finds them again. The
-; start-at-login entry goes, since it would name a program that is no longer there.
+; HKCU\Software\Orvalin Direzoda\Umbrata survive a removal and a reinstall finds them again. What
+; starts the program at login goes, since it would name a program that is no longer there: the
+; logon task that the program's "Start at login" makes, which only an administrator may delete
+; (Windows asks, and only when there is one), and a Run value.
 Section Uninstall
   Call un.CloseUmbrata
   Call un.RemoveInstalledFiles
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  nsExec::Exec '"$SYSDIR\schtasks.exe" /Query /TN "${PRODUCT}"'
+  Pop $0
+  ${If} $0 == 0
+    ExecShellWait "runas" "$SYSDIR\schtasks.exe" '/Delete /F /TN "${PRODUCT}"' SW_HIDE
+  ${EndIf}
   DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
