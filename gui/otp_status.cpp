@@ -31,7 +31,10 @@ OtpStatus::OtpStatus(std::shared_ptr<KeySession> session, int tick_ms, QObject* 
   expiry.setSingleShot(true);
   connect(&expiry, &QTimer::timeout, this, [this] { expire_code(clock()); });
   connect(&ticker, &QTimer::timeout, this, &OtpStatus::tick);
-  if (tick_ms > 0) ticker.start(tick_ms);
+  if (tick_ms <= 0) return;
+  ticker.start(tick_ms);
+  // A newly opened key: its code now, not a tick from now.
+  QMetaObject::invokeMethod(this, &OtpStatus::tick, Qt::QueuedConnection);
 }
 
 void OtpStatus::tick() {
