@@ -30,4 +30,8 @@ bool restart_as_administrator(const QStringList& arguments);
 // user's name.
 QString instance_name();
 
+// Lets the running instance bring its window to the front when this process asks it to: Windows
+// lets only the process the user last acted on take the foreground. Nothing elsewhere.
+void let_running_instance_come_forward();
+
 }  // namespace desktop

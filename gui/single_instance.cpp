@@ -1,5 +1,7 @@
 #include "gui/single_instance.h"
 
+#include "gui/desktop.h"
+
 #include <QByteArray>
 #include <QLocalSocket>
 #include <QTimer>
@@ -41,6 +43,7 @@ bool SingleInstance::ask_to_show() const {
   QLocalSocket socket;
   socket.connectToServer(name);
   if (!socket.waitForConnected(exchange_timeout_ms)) return false;
+  desktop::let_running_instance_come_forward();
   socket.write(show_request);
   if (!socket.waitForBytesWritten(exchange_timeout_ms))
     LOG(WARNING) << "The running instance did not take the request to show its window: "

@@ -33,4 +33,6 @@ QString instance_name() {
   return QStringLiteral("umbrata-%1-%2").arg(::getuid()).arg(display);
 }
 
+void let_running_instance_come_forward() {}
+
 }  // namespace desktop

@@ -64,4 +64,6 @@ QString instance_name() {
   return QStringLiteral("umbrata-%1-%2").arg(session).arg(qEnvironmentVariable("USERNAME"));
 }
 
+void let_running_instance_come_forward() { AllowSetForegroundWindow(ASFW_ANY); }
+
 }  // namespace desktop
