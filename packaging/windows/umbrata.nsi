@@ -101,12 +101,14 @@ AllowSkipFiles off
 
   ; Sets $R0 to 1 when one of the installed programs can't be opened for writing: it is still
   ; running (Windows locks a running program's file), even though it may show no window, as
-  ; while it quits or when a command-line run of umbrata-cli is waiting for the key.
+  ; while it quits or when a command-line run of umbrata-cli is waiting for the key. Qt's core,
+  ; which every program of the folder loads, is locked as long as any of them runs.
   Function ${UN}UmbrataLocked
     Push $R1
     StrCpy $R0 0
     !insertmacro UMBRATA_CHECK_WRITABLE "umbrata.exe"
     !insertmacro UMBRATA_CHECK_WRITABLE "umbrata-cli.exe"
+    !insertmacro UMBRATA_CHECK_WRITABLE "Qt5Core.dll"
     Pop $R1
   FunctionEnd
 
