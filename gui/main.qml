@@ -224,12 +224,13 @@ ApplicationWindow {
     }
 
     Shortcut {
-        sequences: [StandardKey.Quit, "Ctrl+Q"]
+        // StandardKey.Quit is Ctrl+Q on Linux, which would make the two ambiguous: neither fires.
+        sequence: "Ctrl+Q"
         onActivated: window.quit()
     }
 
     Shortcut {
-        sequences: [StandardKey.Refresh, "F5"]
+        sequence: "F5"
         onActivated: if (main_frame !== null) main_frame.rescan_key()
     }
 

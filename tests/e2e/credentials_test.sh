@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Credentials dialog in a real X server, from the keyboard alone: filtered down to the second
 # credential, whose code Enter copies as oathtool computes it; once that one is made active the
-# main page shows its code. Leaves build/screenshots/credentials.png.
+# main page shows its code, and Ctrl+Q quits. Leaves build/screenshots/credentials.png.
 # Usage: credentials_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -34,4 +34,6 @@ wait_until '[ "$(log_count "Made active: OT000002")" -ge 1 ]' || fail "Make acti
 press Escape
 printf 'other' | xclip -selection clipboard
 wait_until 'press ctrl+c; copied_sha256_code' 5 || fail "the main page does not show the new active credential's code"
+press ctrl+q
+wait_until "! kill -0 $app 2>/dev/null" 10 || fail "Ctrl+Q did not end the program"
 echo "1 passed, 0 failed"
