@@ -12,13 +12,6 @@ write_three_credentials
 start_umbrata "$work/keys.json"
 wait_until '[ "$(log_count "value is ")" -ge 1 ]' || fail "no code"
 
-# The clipboard holds oathtool's SHA-256 code of now or of 2 s ago: a copy may straddle a step.
-copied_sha256_code() {
-  local copied t
-  copied=$(xclip -o -selection clipboard 2>/dev/null) || return 1
-  t=$(date +%s)
-  for s in "$t" $((t - 2)); do oathtool -b --now "@$s" --totp=sha256 -d 8 "$sha256"; done | grep -x -- "$copied" >/dev/null
-}
 press() { xdotool windowfocus --sync "$window" key "$@"; }
 
 # The filter has the focus and takes its text in lower case; Down selects all the same, and Enter

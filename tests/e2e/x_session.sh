@@ -86,6 +86,15 @@ write_three_credentials() {
 JSON
 }
 
+# True when the clipboard holds oathtool's code of OT000002 there, of now or of 2 s ago: a copy
+# may straddle a step.
+copied_sha256_code() {
+  local copied t
+  copied=$(xclip -o -selection clipboard 2>/dev/null) || return 1
+  t=$(date +%s)
+  for s in "$t" $((t - 2)); do oathtool -b --now "@$s" --totp=sha256 -d 8 "$sha256"; done | grep -x -- "$copied" >/dev/null
+}
+
 # The last code in the log, zero-filled to 6 digits.
 last_code() { printf '%06d' "$(grep -o 'value is [0-9]*' "$log_file" | tail -n 1 | cut -d' ' -f3)"; }
 
