@@ -2,8 +2,10 @@
 # What a screen reader gets from the programs on the accessibility bus, through AT-SPI.
 #   atspi_tree.py                  one line per accessible: role | name | actions, indented by depth
 #   atspi_tree.py do NAME ACTION   does the action ACTION of the first accessible named NAME
+#   atspi_tree.py showing NAME     prints yes or no: whether the first accessible named NAME shows
 #   atspi_tree.py shown ROLE NAME  prints "shown" each time an accessible of the role ROLE (as the
-#                                  tree names it) named NAME becomes visible, until killed
+#                                  tree names it) named NAME becomes visible, until killed; it
+#                                  prints "listening" first, once registered
 # A fresh process each time: the client library caches what it has read.
 import sys
 import pyatspi
@@ -24,14 +26,19 @@ def walk(acc, depth=0):
             yield from walk(child, depth + 1)
 
 
-def do_action(name, action_name):
+def named(name):
     for _, acc in walk(pyatspi.Registry.getDesktop(0)):
         if acc.name == name:
-            names = actions(acc)
-            if action_name not in names:
-                sys.exit(f"{name!r} has no action {action_name!r}, only {names}")
-            return acc.queryAction().doAction(names.index(action_name)) or sys.exit(f"{action_name} failed")
+            return acc
     sys.exit(f"no accessible named {name!r}")
+
+
+def do_action(name, action_name):
+    acc = named(name)
+    names = actions(acc)
+    if action_name not in names:
+        sys.exit(f"{name!r} has no action {action_name!r}, only {names}")
+    acc.queryAction().doAction(names.index(action_name)) or sys.exit(f"{action_name} failed")
 
 
 def report_shown(role, name):
@@ -39,11 +46,14 @@ def report_shown(role, name):
         if event.detail1 and event.source.getRoleName() == role and event.source.name == name:
             print("shown", flush=True)
     pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
+    print("listening", flush=True)
     pyatspi.Registry.start()
 
 
 if sys.argv[1:2] == ["do"]:
     do_action(*sys.argv[2:4])
+elif sys.argv[1:2] == ["showing"]:
+    print("yes" if named(sys.argv[2]).getState().contains(pyatspi.STATE_SHOWING) else "no")
 elif sys.argv[1:2] == ["shown"]:
     report_shown(*sys.argv[2:4])
 else:
