@@ -2,13 +2,14 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import "code_format.js" as CodeFormat
+import "messages.js" as Messages
 
 // Every credential on the key: a filter, the list, and below it the selected credential's code
 // with the seconds left, a copy button and "Make active".
 TitleDialog {
     id: dialog
     objectName: "dialog_credentials"
-    titleText: "Credentials"
+    titleText: qsTr("Credentials")
 
     readonly property QtObject model: credentials
     readonly property var rows: filtered(model !== null ? model.rows : [], filter.text)
@@ -33,7 +34,7 @@ TitleDialog {
     }
 
     function row_text(credential) {
-        return credential.serial + "  " + credential.algorithm + "  " + credential.hash + (credential.active ? "  (active)" : "")
+        return credential.serial + "  " + credential.algorithm + "  " + credential.hash + (credential.active ? "  " + qsTr("(active)") : "")
     }
 
     function copy_code() {
@@ -107,8 +108,8 @@ TitleDialog {
                 id: filter
                 objectName: "credentials_filter"
                 Layout.fillWidth: true
-                placeholderText: "Filter by serial number"
-                Accessible.name: "Filter by serial number"
+                placeholderText: qsTr("Filter by serial number")
+                Accessible.name: placeholderText
                 font.pixelSize: 14
                 // The list's keys work from the filter too.
                 Keys.onUpPressed: dialog.select_next(-1)
@@ -117,7 +118,7 @@ TitleDialog {
                 Keys.onEnterPressed: dialog.copy_code()
             }
             Button {
-                text: "&Refresh"
+                text: qsTr("&Refresh")
                 font.pixelSize: 14
                 onClicked: dialog.model.refresh()
             }
@@ -132,7 +133,7 @@ TitleDialog {
             model: dialog.rows
             keyNavigationEnabled: false
             Accessible.role: Accessible.List
-            Accessible.name: "Credentials"
+            Accessible.name: qsTr("Credentials")
             ScrollBar.vertical: ScrollBar {}
             Keys.onUpPressed: dialog.select_next(-1)
             Keys.onDownPressed: dialog.select_next(1)
@@ -158,7 +159,7 @@ TitleDialog {
                 objectName: "credential_code"
                 text: dialog.code_text
                 Accessible.role: Accessible.StaticText
-                Accessible.name: "One-time password " + text
+                Accessible.name: qsTr("One-time password %1").arg(text)
                 font.pixelSize: 28
                 leftPadding: 8
                 rightPadding: 8
@@ -167,8 +168,8 @@ TitleDialog {
                 }
             }
             Button {
-                Accessible.name: "Copy the code"
-                Accessible.description: "Copies the selected credential's one-time password to the clipboard"
+                Accessible.name: qsTr("Copy the code")
+                Accessible.description: qsTr("Copies the selected credential's one-time password to the clipboard")
                 implicitWidth: 25
                 implicitHeight: 25
                 padding: 0
@@ -190,26 +191,28 @@ TitleDialog {
             Accessible.role: Accessible.StaticText
             Accessible.name: text.replace(/\n/g, " ")
             font.pixelSize: 14
-            readonly property string message: dialog.model !== null ? dialog.model.message : ""
+            readonly property string message: dialog.model !== null ? Messages.failure(dialog.model.message) : ""
             color: message !== "" ? "red" : "black"
             text: message !== "" ? message
                 : dialog.selected === null ? ""
-                : !dialog.selected.totp ? "HOTP: a code would count up the key"
-                : dialog.has_code ? dialog.remain + " seconds left" : ""
+                : !dialog.selected.totp ? qsTr("HOTP: a code would count up the key")
+                : dialog.has_code ? qsTr("%n seconds left", "", dialog.remain) : ""
         }
 
         Button {
             id: make_active_button
             objectName: "make_active"
             Layout.alignment: Qt.AlignHCenter
-            text: "Make active"
+            // Its mnemonic is the translation's: Alt+A in English.
+            readonly property string marked_text: qsTr("Make &active")
+            text: marked_text.replace("&", "")
             font.pixelSize: 14
             visible: dialog.selected !== null && dialog.selected.totp
             enabled: visible && !dialog.selected.active
-            // Alt+A below: Qt 5 takes a button's own mnemonic only if it is enabled when its text
-            // is set, and this one is enabled by the selection.
+            // The shortcut below: Qt 5 takes a button's own mnemonic only if it is enabled when its
+            // text is set, and this one is enabled by the selection.
             contentItem: Text {
-                text: "Make <u>a</u>ctive"
+                text: CodeFormat.underlined_mnemonic(make_active_button.marked_text)
                 textFormat: Text.StyledText
                 font: make_active_button.font
                 color: make_active_button.palette.buttonText
@@ -223,7 +226,7 @@ TitleDialog {
     }
 
     Shortcut {
-        sequence: "Alt+A"
+        sequence: "Alt+" + CodeFormat.mnemonic_letter(make_active_button.marked_text)
         enabled: make_active_button.enabled
         onActivated: make_active_button.clicked()
     }

@@ -31,7 +31,8 @@ Dialog {
             }
             ToolButton {
                 objectName: "close_button"
-                text: "x"
+                text: "x"  // a sign, the same in every language
+                Accessible.name: qsTr("Close")
                 font.pixelSize: 16
                 implicitWidth: 35
                 flat: !hovered

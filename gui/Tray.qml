@@ -7,8 +7,9 @@ Platform.SystemTrayIcon {
     id: tray
     visible: true
     icon.source: otp_status !== null ? "qrc:/pic/tray-key.png" : "qrc:/pic/tray-no-key.png"
-    tooltip: otp_status !== null && otp_status.serial_num !== "" ? "Umbrata: " + otp_status.serial_num
-                                                                 : otp_status !== null ? "Umbrata" : "Umbrata: no key"
+    tooltip: otp_status !== null && otp_status.serial_num !== "" ? qsTr("Umbrata: %1").arg(otp_status.serial_num)
+             : otp_status !== null ? "Umbrata"  // a name, the same in every language
+             : qsTr("Umbrata: no key")
 
     readonly property var rows: credentials !== null ? credentials.rows : []
     readonly property var codes: credentials !== null ? credentials.codes : ({})
@@ -31,11 +32,11 @@ Platform.SystemTrayIcon {
 
     function entry_text(c) {
         if (!c.totp)
-            return c.serial + "   HOTP: a code would count up the key"
+            return c.serial + "   " + qsTr("HOTP: a code would count up the key")
         var code = codes[c.serial]
         if (code !== undefined && code.otp !== undefined)
             return c.serial + "   " + CodeFormat.pad(code.otp, code.digits, " ")
-        return c.serial + "   " + (touch_needed ? "Touch the key for the code" : "…")
+        return c.serial + "   " + (touch_needed ? qsTr("Touch the key for the code") : "…")
     }
 
     function copy_picked() {
@@ -91,12 +92,12 @@ Platform.SystemTrayIcon {
         Platform.MenuSeparator {}
 
         Platform.MenuItem {
-            text: "Show Umbrata"
+            text: qsTr("Show Umbrata")
             onTriggered: window.show_window()
         }
 
         Platform.MenuItem {
-            text: "Quit"
+            text: qsTr("Quit")
             onTriggered: window.quit()
         }
     }

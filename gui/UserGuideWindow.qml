@@ -7,7 +7,7 @@ import QtQuick.Window 2.12
 Window {
     id: guide_window
     objectName: "user_guide_window"
-    title: "Umbrata User Guide"
+    title: qsTr("Umbrata User Guide")
     width: 560
     height: 640
     minimumWidth: 300
@@ -30,7 +30,7 @@ Window {
         boundsBehavior: Flickable.StopAtBounds
         ScrollBar.vertical: ScrollBar {}
         Accessible.role: Accessible.Pane
-        Accessible.name: "User Guide"
+        Accessible.name: qsTr("User Guide")
 
         readonly property real line_step: 3 * guide_text.font.pixelSize
 

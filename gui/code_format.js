@@ -8,3 +8,22 @@ function pad(num, width, delimiter) {
     var half = Math.floor(width / 2)
     return text.substring(0, half) + delimiter + text.substring(half)
 }
+
+// The words of text before and after the number n in it, such as ["noch ", " Sekunden"]; all of
+// text before it when n is not there.
+function around_number(text, n) {
+    var number = "" + n
+    var at = text.indexOf(number)
+    return at < 0 ? [text, ""] : [text.substring(0, at), text.substring(at + number.length)]
+}
+
+// "&File" as Qt draws a mnemonic: the letter after "&" underlined, no "&".
+function underlined_mnemonic(text) {
+    return text.replace(/&(.)/, "<u>$1</u>")
+}
+
+// The letter after "&", upper-case, for an Alt shortcut.
+function mnemonic_letter(text) {
+    var at = text.indexOf("&")
+    return at < 0 ? "" : text.charAt(at + 1).toUpperCase()
+}

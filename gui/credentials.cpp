@@ -142,15 +142,15 @@ bool Credentials::settle(Request request, const Outcome& outcome) {
   }
   switch (outcome.kind) {
     case Outcome::done:
-      set_message("");
+      set_message({});
       return true;
     case Outcome::touch:
       // Everything stays asked for; the next tick asks again.
-      set_message(press_key_text);
+      set_message({{"kind", "touch"}, {"text", press_key_text}});
       return false;
     case Outcome::access:
       LOG(ERROR) << "Credentials: key access error";
-      set_message(access_failure_text);
+      set_message({{"kind", "access"}, {"text", access_failure_text}});
       // The key is gone: nothing asked for is asked again.
       list_wanted = false;
       activation_wanted.reset();
@@ -159,7 +159,9 @@ bool Credentials::settle(Request request, const Outcome& outcome) {
       return request == Request::code;
     case Outcome::refused:
       LOG(ERROR) << "Credentials: " << outcome.reason.toStdString();
-      set_message(outcome.reason);
+      set_message({{"kind", outcome.failure == KeyFailure::no_credential ? "no_credential" : "other"},
+                   {"values", outcome.values},
+                   {"text", outcome.reason}});
       return true;
   }
   return true;
@@ -194,7 +196,7 @@ void Credentials::store_codes(const QVariantMap& value) {
   emit codes_changed();
 }
 
-void Credentials::set_message(const QString& value) {
+void Credentials::set_message(const QVariantMap& value) {
   if (value == message) return;
   message = value;
   emit message_changed();

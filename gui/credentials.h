@@ -27,8 +27,9 @@ class Credentials : public QObject {
   // By serial number: maps of otp, digits and step, for the current step; a map with only a step
   // when the key gave no code for it (asked again at the next step).
   Q_PROPERTY(QVariantMap codes READ get_codes NOTIFY codes_changed)
-  // The text of the last failure, empty after a success.
-  Q_PROPERTY(QString message READ get_message NOTIFY message_changed)
+  // The last failure, empty after a success: its kind ("touch", "access", "no_credential" or
+  // "other"), its values, and its English text, which a view shows for a kind it cannot word.
+  Q_PROPERTY(QVariantMap message READ get_message NOTIFY message_changed)
   // True since the key last asked for a touch, until it answers without one: a key in press mode.
   Q_PROPERTY(bool touch_needed READ get_touch_needed NOTIFY touch_needed_changed)
 
@@ -49,7 +50,7 @@ class Credentials : public QObject {
 
   QVariantList get_rows() const { return rows; }
   QVariantMap get_codes() const { return codes; }
-  QString get_message() const { return message; }
+  QVariantMap get_message() const { return message; }
   bool get_touch_needed() const { return touch_needed; }
   void set_clock(Clock value) { clock = std::move(value); }
 
@@ -63,7 +64,7 @@ class Credentials : public QObject {
  protected:
   void store_rows(const QVariantList& value);
   void store_codes(const QVariantMap& value);
-  void set_message(const QString& value);
+  void set_message(const QVariantMap& value);
 
  private:
   enum class Request { list, code, activation };
@@ -79,7 +80,7 @@ class Credentials : public QObject {
   QTimer ticker;
   QVariantList rows;
   QVariantMap codes;
-  QString message;
+  QVariantMap message;
   bool touch_needed = false;
   QMap<QString, QStringList> watched;
   bool list_wanted = false;                 // asked for, not yet read

@@ -10,7 +10,7 @@ Item {
             id: no_key
             Accessible.role: Accessible.StaticText
             Accessible.name: text
-            text: "No Key Detected!"
+            text: qsTr("No Key Detected!")
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: parent.top
             anchors.topMargin: 30
@@ -23,10 +23,10 @@ Item {
             Accessible.name: text.replace("\n", " ")
             visible: main_frame !== null && main_frame.key_without_access
             text: main_frame !== null && main_frame.key_needs_administrator
-                  ? "A key is plugged in, but Windows lets only\nadministrators open it."
-                  : "A key is plugged in, but you may not open it.\n" +
-                    (main_frame !== null && main_frame.access_rule_installed ? "Its udev rule is in place: replug the key."
-                                                                              : "See the README: udev rule.")
+                  ? qsTr("A key is plugged in, but Windows lets only\nadministrators open it.")
+                  : qsTr("A key is plugged in, but you may not open it.") + "\n" +
+                    (main_frame !== null && main_frame.access_rule_installed ? qsTr("Its udev rule is in place: replug the key.")
+                                                                              : qsTr("See the README: udev rule."))
             horizontalAlignment: Text.AlignHCenter
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: no_key.bottom
@@ -36,7 +36,7 @@ Item {
         }
         Button {
             objectName: "btn_restart_as_administrator"
-            text: "Restart as administrator"
+            text: qsTr("Restart as administrator")
             visible: main_frame !== null && main_frame.key_without_access && main_frame.key_needs_administrator
                      && main_frame.can_restart_as_administrator
             anchors.horizontalCenter: parent.horizontalCenter

@@ -1,4 +1,5 @@
 #include "gui/desktop.h"
+#include "gui/localization.h"
 #include "gui/main_frame.h"
 #include "gui/single_instance.h"
 #include "key/toolkit.h"
@@ -26,6 +27,12 @@ QCommandLineOption hidden_option() {
                             QStringLiteral("Start without showing the window: the tray icon or a second start shows it."));
 }
 
+QCommandLineOption language_option() {
+  return QCommandLineOption(QStringLiteral("language"),
+                            QStringLiteral("Show the window in this language (de, en, es or fr) instead of the desktop's."),
+                            QStringLiteral("code"));
+}
+
 // --help and --version answer on stdout and exit, with no display needed; every other argument
 // is left to the window (and to Qt, such as -platform). Where the standard output reaches nobody
 // (a Windows program started without a console), Qt shows the text in a message box instead.
@@ -37,7 +44,7 @@ void answer_help_or_version(int argc, char* argv[]) {
       "The key from a shell: umbrata-cli.");
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
-  parser.addOption(hidden_option());
+  parser.addOptions({hidden_option(), language_option()});
   parser.parse(QCoreApplication::arguments());
   // --help-all would list Qt's options for a window, which this parser, made before the window's
   // application, does not know: it gets the same help.
@@ -56,13 +63,7 @@ void answer_help_or_version(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationVersion(UMBRATA_VERSION);
-  // Qt 5 scales to the screen only when asked: at 192 dpi the window would stay half the size of
-  // everything around it. The user's own QT_ENABLE_HIGHDPI_SCALING or QT_AUTO_SCREEN_SCALE_FACTOR
-  // decides instead; QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS apply on top, as Qt does.
-  if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING") && !qEnvironmentVariableIsSet("QT_AUTO_SCREEN_SCALE_FACTOR"))
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-  // The images' @2x variants on such a screen.
-  QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+  follow_screen_scale();
   if (argc > 1) answer_help_or_version(argc, argv);
   // Text, an image and a shadow, changing once a second: OpenGL without a GPU driver means
   // llvmpipe (49 MiB of code, 45 ms of set-up, a thread pool).
@@ -90,8 +91,9 @@ int main(int argc, char* argv[]) {
   if (!instance.claim()) return 0;
 
   QCommandLineParser parser;
-  parser.addOption(hidden_option());
+  parser.addOptions({hidden_option(), language_option()});
   parser.parse(QCoreApplication::arguments());
+  LOG(INFO) << "Language: " << install_translation(parser.value(language_option())).toStdString();
 
   QQmlApplicationEngine engine;
   // Every name exists from the view's first evaluation on, null until it is published.

@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import QtQuick.Window 2.12
+import "code_format.js" as CodeFormat
 
 ApplicationWindow {
     id: window
@@ -10,7 +11,7 @@ ApplicationWindow {
     minimumHeight: 325
     maximumWidth: 420
     maximumHeight: 425
-    title: "Umbrata"
+    title: "Umbrata"  // a name, the same in every language
     color: "white"
     font.family: "Verdana"
 
@@ -26,11 +27,6 @@ ApplicationWindow {
         for (var i = 0; i < menu.count; ++i)
             width = Math.max(width, get_item_width(menu.itemAt(i), 20))
         return width
-    }
-
-    // "&File" as Qt draws a mnemonic: the letter after "&" underlined, no "&".
-    function mnemonic_text(text) {
-        return text.replace(/&(.)/, "<u>$1</u>")
     }
 
     property bool quitting: false
@@ -68,7 +64,7 @@ ApplicationWindow {
             enabled: menu ? menu.enabled : true
             Accessible.name: menuBarItem.text.replace("&", "")
             contentItem: Text {
-                text: window.mnemonic_text(menuBarItem.text)
+                text: CodeFormat.underlined_mnemonic(menuBarItem.text)
                 textFormat: Text.StyledText
                 Accessible.ignored: true
                 font.family: "Verdana"
@@ -104,19 +100,19 @@ ApplicationWindow {
             width: Math.min(get_menu_width(menu_settings), window.width - 10)
             MenuItem {
                 objectName: "token_info_item"
-                text: "Token Info..."
+                text: qsTr("Token Info...")
                 enabled: otp_status !== null
                 onTriggered: dialog_token_info.open()
             }
             MenuItem {
                 objectName: "credentials_item"
-                text: "Credentials..."
+                text: qsTr("Credentials...")
                 enabled: otp_status !== null
                 onTriggered: dialog_credentials.open()
             }
             MenuItem {
                 objectName: "clear_clipboard_item"
-                text: "Clear copied codes after 30 s"
+                text: qsTr("Clear copied codes after %n s", "", 30)
                 checkable: true
                 checked: main_frame !== null && main_frame.clear_copied_codes
                 onCheckedChanged: if (main_frame !== null) main_frame.clear_copied_codes = checked
@@ -124,8 +120,8 @@ ApplicationWindow {
             WrappingMenuItem {
                 objectName: "keep_in_tray_item"
                 // Where no tray exists, the entry says why it is disabled.
-                text: "Keep running in the tray when the window is closed"
-                      + (main_frame !== null && !main_frame.tray_available ? "\n(this desktop shows no tray icons)" : "")
+                text: qsTr("Keep running in the tray when the window is closed")
+                      + (main_frame !== null && !main_frame.tray_available ? "\n" + qsTr("(this desktop shows no tray icons)") : "")
                 checkable: true
                 enabled: main_frame !== null && main_frame.tray_available
                 checked: main_frame !== null && main_frame.keep_in_tray
@@ -133,7 +129,7 @@ ApplicationWindow {
             }
             MenuItem {
                 objectName: "start_at_login_item"
-                text: "Start at login"
+                text: qsTr("Start at login")
                 checkable: true
                 checked: main_frame !== null && main_frame.start_at_login
                 onToggled: main_frame.start_at_login = checked
@@ -146,11 +142,11 @@ ApplicationWindow {
             width: get_item_width(menu_help.itemAt(0), 20)
             MenuItem {
                 objectName: "menu_user_guide"
-                text: "User Guide"
+                text: qsTr("User Guide")
                 onTriggered: user_guide_loader.show_guide()
             }
             MenuItem {
-                text: "About"
+                text: qsTr("About")
                 onTriggered: dialog_about.open()
             }
         }
@@ -211,7 +207,7 @@ ApplicationWindow {
         Text {
             id: copied_text
             anchors.centerIn: parent
-            text: "Copied"
+            text: qsTr("Copied")
             font.pixelSize: 14
             Accessible.ignored: true
         }
@@ -249,9 +245,9 @@ ApplicationWindow {
 
     TitleDialog {
         id: msg_press_mode_error
-        titleText: "Press Mode Settings"
+        titleText: qsTr("Press Mode Settings")
         Label {
-            text: "This key doesn't support it."
+            text: qsTr("This key doesn't support it.")
             font.pixelSize: 16
         }
     }
@@ -259,7 +255,7 @@ ApplicationWindow {
     TitleDialog {
         id: msg_press_mode_ok
         property alias text: press_mode_ok_label.text
-        titleText: "Press Mode Settings"
+        titleText: qsTr("Press Mode Settings")
         Label {
             id: press_mode_ok_label
             font.pixelSize: 16
@@ -269,7 +265,7 @@ ApplicationWindow {
     TitleDialog {
         id: dialog_about
         objectName: "dialog_about"
-        titleText: "About"
+        titleText: qsTr("About")
         Column {
             topPadding: 10
             bottomPadding: 20
@@ -284,12 +280,12 @@ ApplicationWindow {
                 anchors.horizontalCenter: parent.horizontalCenter
             }
             Text {
-                text: "Umbrata " + Qt.application.version
+                text: "Umbrata " + Qt.application.version  // a name, the same in every language
                 font.pixelSize: 13
                 anchors.horizontalCenter: parent.horizontalCenter
             }
             Text {
-                text: "Copyright © Orvalin Direzoda"
+                text: "Copyright © Orvalin Direzoda"  // a name, the same in every language
                 font.pixelSize: 14
                 anchors.horizontalCenter: parent.horizontalCenter
             }
@@ -312,17 +308,19 @@ ApplicationWindow {
     TitleDialog {
         id: dialog_token_info
         objectName: "dialog_token_info"
-        titleText: "Token Info"
+        titleText: qsTr("Token Info")
         readonly property bool has_model: token_info !== null
-        readonly property bool has_info: has_model && token_info.text !== ""
+        readonly property bool has_info: has_model && token_info.info.serial !== undefined
         property alias polling: token_info_timer.running
 
         Text {
             objectName: "token_info_text"
             Accessible.role: Accessible.StaticText
             Accessible.name: text.trim().replace(/,?\s*\n/g, ", ")
-            text: dialog_token_info.has_info ? token_info.text
-                                             : "If you are in Press Mode, \nthe key requires press to get token info"
+            text: dialog_token_info.has_info
+                  ? qsTr("Serial Number: %1\nAlgorithm: %2\nHash: %3\n").arg(token_info.info.serial)
+                        .arg(token_info.info.algorithm).arg(token_info.info.hash)
+                  : qsTr("If you are in Press Mode, \nthe key requires press to get token info")
             color: dialog_token_info.has_info ? "black" : "red"
             font.pixelSize: 15
             horizontalAlignment: Text.AlignLeft
@@ -354,14 +352,14 @@ ApplicationWindow {
         function onPress_mode_set(on, ok) {
             if (!ok)
                 return msg_press_mode_error.open()
-            msg_press_mode_ok.text = on ? "Press Mode Enabled." : "Press Mode Disabled."
+            msg_press_mode_ok.text = on ? qsTr("Press Mode Enabled.") : qsTr("Press Mode Disabled.")
             msg_press_mode_ok.open()
         }
     }
 
     TitleDialog {
         id: dialog_preferences
-        titleText: "Preferences"
+        titleText: qsTr("Preferences")
         Column {
             spacing: 10
             leftPadding: 45

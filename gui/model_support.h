@@ -3,6 +3,7 @@
 #include "key/key_exception.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -21,10 +22,13 @@ inline std::int64_t step_index(std::int64_t ms) { return ms / (std::int64_t{step
 extern const QString press_key_text;
 extern const QString access_failure_text;
 
-// How an exchange ended: done, waiting for a touch of the key, the key lost, or refused for reason.
+// How an exchange ended: done, waiting for a touch of the key, the key lost, or refused for reason
+// (in English), of the key layer's kind failure with its values.
 struct Outcome {
   enum Kind { done, touch, access, refused } kind = done;
   QString reason;
+  KeyFailure failure = KeyFailure::other;
+  QStringList values;
 };
 
 // Runs exchange on the key session's worker and says how it ended; what it does not name (a
@@ -35,10 +39,14 @@ Outcome attempt(Exchange exchange) {
     exchange();
     return {};
   } catch (const KeyNoObjectException&) {
-    return {Outcome::touch, {}};
+    return {Outcome::touch, {}, KeyFailure::other, {}};
   } catch (const KeyAccessException&) {
-    return {Outcome::access, {}};
+    return {Outcome::access, {}, KeyFailure::other, {}};
+  } catch (const KeyException& e) {
+    QStringList values;
+    for (const std::string& value : e.values()) values.append(QString::fromStdString(value));
+    return {Outcome::refused, QString::fromStdString(e.what()), e.kind(), values};
   } catch (const std::runtime_error& e) {
-    return {Outcome::refused, QString::fromStdString(e.what())};
+    return {Outcome::refused, QString::fromStdString(e.what()), KeyFailure::other, {}};
   }
 }

@@ -13,8 +13,9 @@ Clock system_clock_ms() {
   };
 }
 
-const QString press_key_text = QStringLiteral("Press the key to get the OTP!");
-const QString access_failure_text = QStringLiteral("Failed to access the key.\nRe-plug in the key!");
+// In English, as the log writes them; the views translate them in the context "model".
+const QString press_key_text = QStringLiteral(QT_TRANSLATE_NOOP("model", "Press the key to get the OTP!"));
+const QString access_failure_text = QStringLiteral(QT_TRANSLATE_NOOP("model", "Failed to access the key.\nRe-plug in the key!"));
 
 // What one job learned: the serial number, if it had to read it, and the code of its step.
 struct OtpStatus::Answer {

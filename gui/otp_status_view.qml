@@ -2,6 +2,7 @@ import QtQuick 2.9
 import QtQuick.Window 2.12
 import QtQuick.Controls 2.5
 import "code_format.js" as CodeFormat
+import "messages.js" as Messages
 
 Item {
     id: otp_page
@@ -41,8 +42,8 @@ Item {
             id: otp_value_bar
             objectName: "otp_value_bar"
             Accessible.role: Accessible.StaticText
-            Accessible.name: text !== "" ? "One-time password " + text : "No one-time password"
-            Accessible.description: "The code of the key's active credential"
+            Accessible.name: text !== "" ? qsTr("One-time password %1").arg(text) : qsTr("No one-time password")
+            Accessible.description: qsTr("The code of the key's active credential")
             readonly property bool has_code: otp_page.model !== null && otp_page.model.has_code
             text: has_code ? otp_page.pad(otp_page.model.otp, otp_page.model.digits, " ") : ""
             background: Rectangle {
@@ -61,8 +62,8 @@ Item {
         Button {
             id: btn_copy
             objectName: "btn_copy"
-            Accessible.name: "Copy the code"
-            Accessible.description: "Copies the one-time password to the clipboard"
+            Accessible.name: qsTr("Copy the code")
+            Accessible.description: qsTr("Copies the one-time password to the clipboard")
             visible: otp_value_bar.has_code
             width: 25
             height: 25
@@ -94,55 +95,74 @@ Item {
 
         // Changes once a second. Every number it can show is laid out once, in a strip behind a
         // window one line high: a new number moves the strip, and only its window is drawn again.
+        // The translated text's words stand before and after it, where the language puts them.
         Row {
             id: bar_left_time
             objectName: "bar_left_time"
             Accessible.role: Accessible.StaticText
             Accessible.name: text
-            Accessible.description: "Seconds left in the code's 30-second step"
+            Accessible.description: qsTr("Seconds left in the code's %n-second step", "", most)
             readonly property int remain: otp_page.model !== null ? otp_page.model.remain : 0
-            readonly property string text: otp_value_bar.has_code ? remain + " seconds left" : ""
+            readonly property int most: otp_page.model !== null ? otp_page.model.step : 30  // remain at a step boundary
+            readonly property string text: otp_value_bar.has_code ? qsTr("%n seconds left", "", remain) : ""
+            readonly property var words: CodeFormat.around_number(text, remain)
             visible: text !== ""
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: otp_value_bar.bottom
             anchors.topMargin: 15
 
+            // Properties, unlike FontMetrics' methods, follow the font as it is set.
+            TextMetrics {
+                id: digit_metrics
+                font: words_before.font
+                text: "0"
+            }
+            TextMetrics {
+                id: blank_metrics
+                font: words_before.font
+                text: " "
+            }
+
+            Label {
+                id: words_before
+                Accessible.ignored: true
+                // A label's width leaves out trailing blanks: the blank before the number is padding.
+                text: bar_left_time.words[0].replace(/\s+$/, "")
+                rightPadding: text !== bar_left_time.words[0] ? blank_metrics.advanceWidth : 0
+                font.pixelSize: 18
+                color: "black"
+            }
+
             Item {
-                readonly property int most: otp_page.model !== null ? otp_page.model.step : 30  // remain at a step boundary
-                readonly property real digit_width: seconds_metrics.advanceWidth("0")
+                readonly property real digit_width: digit_metrics.advanceWidth
                 width: (bar_left_time.remain >= 10 ? 2 : 1) * digit_width
-                height: seconds_unit.height
+                height: words_before.height
                 clip: true
 
-                FontMetrics {
-                    id: seconds_metrics
-                    font: seconds_unit.font
-                }
-
                 Label {
+                    id: seconds_strip
                     objectName: "seconds_strip"
                     Accessible.ignored: true
                     anchors.right: parent.right
-                    y: -(parent.most - bar_left_time.remain) * parent.height
+                    y: -(bar_left_time.most - bar_left_time.remain) * parent.height
                     text: {
                         var lines = []
-                        for (var n = parent.most; n >= 0; --n)
+                        for (var n = bar_left_time.most; n >= 0; --n)
                             lines.push(n)
                         return lines.join("\n")
                     }
                     horizontalAlignment: Text.AlignRight
                     lineHeightMode: Text.FixedHeight
                     lineHeight: parent.height
-                    font: seconds_unit.font
+                    font: words_before.font
                     color: "black"
                 }
             }
 
             Label {
-                id: seconds_unit
                 Accessible.ignored: true
-                text: " seconds left"
-                font.pixelSize: 18
+                text: bar_left_time.words[1]
+                font: words_before.font
                 color: "black"
             }
         }
@@ -153,7 +173,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             Accessible.ignored: text === ""
-            text: (otp_page.model !== null && !otp_page.model.has_code) ? otp_page.model.err_msg : ""
+            text: (otp_page.model !== null && !otp_page.model.has_code) ? Messages.model_text(otp_page.model.err_msg) : ""
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
             anchors.top: otp_value_bar.bottom

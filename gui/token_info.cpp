@@ -31,15 +31,15 @@ void TokenInfo::refresh() {
           return {};
         }
         if (user->algorithm == 1) LOG(ERROR) << "HOTP is not supported.";
-        const QString shown = "Serial Number: " + text_of(serial) + "\nAlgorithm: " + algorithm_name(user->algorithm) +
-                              "\nHash: " + hash_name(user->type) + "\n";
-        return [this, shown] { set_text(shown); };
+        const QVariantMap shown{
+            {"serial", text_of(serial)}, {"algorithm", algorithm_name(user->algorithm)}, {"hash", hash_name(user->type)}};
+        return [this, shown] { set_info(shown); };
       },
       "token_info");
 }
 
-void TokenInfo::set_text(const QString& value) {
-  if (value == text) return;
-  text = value;
-  emit text_changed();
+void TokenInfo::set_info(const QVariantMap& value) {
+  if (value == info) return;
+  info = value;
+  emit info_changed();
 }

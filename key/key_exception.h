@@ -2,19 +2,34 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
+
+// What a failure was, for a window to word in its user's language; what() stays the English
+// message for logs and scripts. `other` is worded only by what().
+enum class KeyFailure {
+  other,
+  no_credential,  // values: the serial number asked for, then those the key holds, comma-separated ("" for none)
+};
 
 // Any failure of the key layer. The model catches these at the edge of each key operation.
 class KeyException : public std::runtime_error {
  public:
   explicit KeyException(const std::string& message) : std::runtime_error(message), message_(message) {}
+  KeyException(KeyFailure kind, std::vector<std::string> values, const std::string& message)
+      : std::runtime_error(message), message_(message), kind_(kind), values_(std::move(values)) {}
   ~KeyException() override = default;
 
   const char* what() const noexcept override { return message_.c_str(); }
+  KeyFailure kind() const { return kind_; }
+  const std::vector<std::string>& values() const { return values_; }
   // Throws a copy of this object with its own dynamic class.
   [[noreturn]] virtual void raise() const { throw *this; }
 
  private:
   std::string message_;
+  KeyFailure kind_ = KeyFailure::other;
+  std::vector<std::string> values_;
 };
 
 // Writing to or reading from the key failed: the key was removed, or its handle failed.

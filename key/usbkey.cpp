@@ -221,8 +221,9 @@ auto naming_unknown_serial(UsbKey& key, const ByteBuffer& serial, Exchange excha
       if (user.serial_number == serial) throw;
       held += (held.empty() ? "" : ", ") + std::string(user.serial_number.begin(), user.serial_number.end());
     }
-    THROW_KEY_EXCEPTION(KeyException("No credential " + std::string(serial.begin(), serial.end()) + " on the key; it holds " +
-                                     (held.empty() ? std::string("none") : held)));
+    const std::string asked(serial.begin(), serial.end());
+    THROW_KEY_EXCEPTION(KeyException(KeyFailure::no_credential, {asked, held},
+                                     "No credential " + asked + " on the key; it holds " + (held.empty() ? "none" : held)));
   }
 }
 

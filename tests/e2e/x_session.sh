@@ -11,6 +11,8 @@ x_session_start() {
   export XDG_DATA_HOME="$work/data"
   export XDG_CONFIG_HOME="$work/config"
   export XDG_RUNTIME_DIR="$work/runtime"
+  # The texts the tests read; a test asks for another language with --language.
+  export LANGUAGE=en
   mkdir -m 0700 "$XDG_RUNTIME_DIR"
   log_file="$XDG_DATA_HOME/Orvalin Direzoda/Umbrata/Umbrata.log"
   started_pids=()

@@ -61,6 +61,8 @@ TestCase {
         compare(code.text, "000 000")
         verify(copy.visible)
         compare(findChild(page, "bar_information").text, "")
+        model.show_remain(1)
+        compare(countdown.text, "1 second left")
         model.show_remain(2)
         compare(countdown.text, "2 seconds left")
         // The countdown's window onto its strip of numbers: one whole line, the one of remain.
@@ -168,6 +170,11 @@ TestCase {
         dialog.select_row(0)
         compare(line.text, "HOTP: a code would count up the key")
         verify(!findChild(window, "make_active").visible)
+        // A failure of a kind the view words, and one it shows as the key gave it.
+        key_list.show_message({kind: "no_credential", values: ["OT9", "OT000001, OT000002"], text: ""})
+        compare(line.text, "No credential OT9 on the key; it holds OT000001, OT000002")
+        key_list.show_message({kind: "other", values: [], text: "resp_code exception: Wrong length"})
+        compare(line.text, "resp_code exception: Wrong length")
         harness.publish_model(false)
         tryCompare(dialog, "visible", false, 2000, "the dialog closes when the key goes")
     }
@@ -197,7 +204,8 @@ TestCase {
         tryCompare(dialog, "opened", true)
         tryVerify(function() { return token_info.refreshes >= 2 }, 2000, "asked until the key answers")
         compare(findChild(window, "token_info_text").color, "#ff0000")
-        token_info.show_text("Serial Number: OT000001\nAlgorithm: TOTP\nHash: SHA-1\n")
+        token_info.show_info({serial: "OT000001", algorithm: "TOTP", hash: "SHA-1"})
+        compare(findChild(window, "token_info_text").text, "Serial Number: OT000001\nAlgorithm: TOTP\nHash: SHA-1\n")
         verify(!dialog.polling)
         compare(findChild(window, "token_info_text").color, "#000000")
         harness.publish_model(false)

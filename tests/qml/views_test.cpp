@@ -2,6 +2,7 @@
 // real model and controller, so the views see exactly their properties, methods and signals;
 // they only answer without a key and count how they are used.
 #include "gui/credentials.h"
+#include "gui/localization.h"
 #include "gui/main_frame.h"
 #include "gui/otp_status.h"
 #include "gui/token_info.h"
@@ -38,9 +39,11 @@ class StandInCredentials : public Credentials {
   Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials) { watched[watcher] = serials; }
   Q_INVOKABLE void show_rows(const QVariantList& rows) { store_rows(rows); }
   Q_INVOKABLE void show_codes(const QVariantMap& codes) { store_codes(codes); }
+  Q_INVOKABLE void show_message(const QVariantMap& message) { set_message(message); }
   void reset() {
     store_rows({});
     store_codes({});
+    set_message({});
     refreshes = 0;
     watched.clear();
   }
@@ -57,9 +60,9 @@ class StandInTokenInfo : public TokenInfo {
  public:
   StandInTokenInfo() : TokenInfo(nullptr) {}
   Q_INVOKABLE void refresh() { ++refreshes; }
-  Q_INVOKABLE void show_text(const QString& text) { set_text(text); }
+  Q_INVOKABLE void show_info(const QVariantMap& info) { set_info(info); }
   void reset() {
-    set_text("");
+    set_info({});
     refreshes = 0;
   }
 
@@ -110,6 +113,8 @@ class Harness : public QObject {
   Q_PROPERTY(QObject* frame READ frame CONSTANT)
 
  public:
+  // Made before the application, which then scales as the program's does.
+  Harness() { follow_screen_scale(); }
   QObject* model() { return model_.get(); }
   QObject* credentials() { return credentials_.get(); }
   QObject* token_info() { return token_info_.get(); }
@@ -130,6 +135,8 @@ class Harness : public QObject {
 
  public slots:
   void qmlEngineAvailable(QQmlEngine* engine) {
+    // The user's language, as the program takes it: LANGUAGE first.
+    install_translation({});
     context_ = engine->rootContext();
     model_ = std::make_unique<StandInModel>();
     credentials_ = std::make_unique<StandInCredentials>();

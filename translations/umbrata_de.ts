@@ -1,0 +1,291 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name>CredentialsDialog</name>
+    <message>
+        <source>Credentials</source>
+        <translation>Zugangsdaten</translation>
+    </message>
+    <message>
+        <source>(active)</source>
+        <translation>(aktiv)</translation>
+    </message>
+    <message>
+        <source>Filter by serial number</source>
+        <translation>Nach Seriennr. filtern</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>&amp;Aktualisieren</translation>
+    </message>
+    <message>
+        <source>One-time password %1</source>
+        <translation>Einmalpasswort %1</translation>
+    </message>
+    <message>
+        <source>Copy the code</source>
+        <translation>Code kopieren</translation>
+    </message>
+    <message>
+        <source>Copies the selected credential&apos;s one-time password to the clipboard</source>
+        <translation>Kopiert das Einmalpasswort der ausgewählten Zugangsdaten in die Zwischenablage</translation>
+    </message>
+    <message>
+        <source>HOTP: a code would count up the key</source>
+        <translation>HOTP: ein Code erhöht den Zähler</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n seconds left</source>
+        <translation>
+            <numerusform>noch %n Sekunde</numerusform>
+            <numerusform>noch %n Sekunden</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Make &amp;active</source>
+        <translation>A&amp;ktivieren</translation>
+    </message>
+</context>
+<context>
+    <name>TitleDialog</name>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>Tray</name>
+    <message>
+        <source>Umbrata: %1</source>
+        <translation>Umbrata: %1</translation>
+    </message>
+    <message>
+        <source>Umbrata: no key</source>
+        <translation>Umbrata: kein Schlüssel</translation>
+    </message>
+    <message>
+        <source>HOTP: a code would count up the key</source>
+        <translation>HOTP: ein Code erhöht den Zähler</translation>
+    </message>
+    <message>
+        <source>Touch the key for the code</source>
+        <translation>Für den Code Schlüssel berühren</translation>
+    </message>
+    <message>
+        <source>Show Umbrata</source>
+        <translation>Umbrata anzeigen</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+</context>
+<context>
+    <name>UserGuideWindow</name>
+    <message>
+        <source>Umbrata User Guide</source>
+        <translation>Umbrata-Benutzerhandbuch (auf Englisch)</translation>
+    </message>
+    <message>
+        <source>User Guide</source>
+        <translation>Benutzerhandbuch</translation>
+    </message>
+</context>
+<context>
+    <name>init_page</name>
+    <message>
+        <source>No Key Detected!</source>
+        <translation>Kein Schlüssel erkannt!</translation>
+    </message>
+    <message>
+        <source>A key is plugged in, but Windows lets only
+administrators open it.</source>
+        <translation>Schlüssel erkannt, aber Windows erlaubt nur
+Administratoren den Zugriff.</translation>
+    </message>
+    <message>
+        <source>A key is plugged in, but you may not open it.</source>
+        <translation>Schlüssel erkannt, aber kein Zugriff erlaubt.</translation>
+    </message>
+    <message>
+        <source>Its udev rule is in place: replug the key.</source>
+        <translation>udev-Regel installiert: neu einstecken.</translation>
+    </message>
+    <message>
+        <source>See the README: udev rule.</source>
+        <translation>Siehe README: udev-Regel.</translation>
+    </message>
+    <message>
+        <source>Restart as administrator</source>
+        <translation>Als Administrator neu starten</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Settings</source>
+        <translation>&amp;Einstellungen</translation>
+    </message>
+    <message>
+        <source>Token Info...</source>
+        <translation>Token-Info...</translation>
+    </message>
+    <message>
+        <source>Credentials...</source>
+        <translation>Zugangsdaten...</translation>
+    </message>
+    <message numerus="yes">
+        <source>Clear copied codes after %n s</source>
+        <translation>
+            <numerusform>Kopie nach %n s löschen</numerusform>
+            <numerusform>Kopie nach %n s löschen</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Keep running in the tray when the window is closed</source>
+        <translation>Beim Schließen des Fensters im Infobereich weiterlaufen</translation>
+    </message>
+    <message>
+        <source>(this desktop shows no tray icons)</source>
+        <translation>(dieser Desktop hat keinen Infobereich)</translation>
+    </message>
+    <message>
+        <source>Start at login</source>
+        <translation>Beim Anmelden starten</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>User Guide</source>
+        <translation>Benutzerhandbuch</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Kopiert</translation>
+    </message>
+    <message>
+        <source>Press Mode Settings</source>
+        <translation>Tastendruck-Modus</translation>
+    </message>
+    <message>
+        <source>This key doesn&apos;t support it.</source>
+        <translation>Dieser Schlüssel kann das nicht.</translation>
+    </message>
+    <message>
+        <source>Token Info</source>
+        <translation>Token-Info</translation>
+    </message>
+    <message>
+        <source>Serial Number: %1
+Algorithm: %2
+Hash: %3
+</source>
+        <translation>Seriennummer: %1
+Algorithmus: %2
+Hash: %3
+</translation>
+    </message>
+    <message>
+        <source>If you are in Press Mode, 
+the key requires press to get token info</source>
+        <translation>Im Tastendruck-Modus den Schlüssel 
+drücken, um die Token-Info zu sehen</translation>
+    </message>
+    <message>
+        <source>Press Mode Enabled.</source>
+        <translation>Tastendruck-Modus aktiviert.</translation>
+    </message>
+    <message>
+        <source>Press Mode Disabled.</source>
+        <translation>Tastendruck-Modus deaktiviert.</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Enable Key Press</source>
+        <translation>Tastendruck aktivieren</translation>
+    </message>
+    <message>
+        <source>Disable Key Press</source>
+        <translation>Tastendruck deaktivieren</translation>
+    </message>
+</context>
+<context>
+    <name>messages</name>
+    <message>
+        <source>No credential %1 on the key; it holds none</source>
+        <translation>Zugangsdaten %1 fehlen; vorhanden: keine</translation>
+    </message>
+    <message>
+        <source>No credential %1 on the key; it holds %2</source>
+        <translation>Zugangsdaten %1 fehlen; vorhanden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>model</name>
+    <message>
+        <source>Press the key to get the OTP!</source>
+        <translation>Für den Code Schlüssel drücken!</translation>
+    </message>
+    <message>
+        <source>Failed to access the key.
+Re-plug in the key!</source>
+        <translation>Schlüssel nicht erreichbar.
+Bitte neu einstecken!</translation>
+    </message>
+</context>
+<context>
+    <name>otp_status_view</name>
+    <message>
+        <source>One-time password %1</source>
+        <translation>Einmalpasswort %1</translation>
+    </message>
+    <message>
+        <source>No one-time password</source>
+        <translation>Kein Einmalpasswort</translation>
+    </message>
+    <message>
+        <source>The code of the key&apos;s active credential</source>
+        <translation>Der Code der aktiven Zugangsdaten des Schlüssels</translation>
+    </message>
+    <message>
+        <source>Copy the code</source>
+        <translation>Code kopieren</translation>
+    </message>
+    <message>
+        <source>Copies the one-time password to the clipboard</source>
+        <translation>Kopiert das Einmalpasswort in die Zwischenablage</translation>
+    </message>
+    <message numerus="yes">
+        <source>Seconds left in the code&apos;s %n-second step</source>
+        <translation>
+            <numerusform>Verbleibende Sekunden im %n-Sekunden-Intervall des Codes</numerusform>
+            <numerusform>Verbleibende Sekunden im %n-Sekunden-Intervall des Codes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n seconds left</source>
+        <translation>
+            <numerusform>noch %n Sekunde</numerusform>
+            <numerusform>noch %n Sekunden</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>

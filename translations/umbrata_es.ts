@@ -1,0 +1,291 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es">
+<context>
+    <name>CredentialsDialog</name>
+    <message>
+        <source>Credentials</source>
+        <translation>Credenciales</translation>
+    </message>
+    <message>
+        <source>(active)</source>
+        <translation>(activa)</translation>
+    </message>
+    <message>
+        <source>Filter by serial number</source>
+        <translation>Filtrar por n.º de serie</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>&amp;Actualizar</translation>
+    </message>
+    <message>
+        <source>One-time password %1</source>
+        <translation>Contraseña de un solo uso %1</translation>
+    </message>
+    <message>
+        <source>Copy the code</source>
+        <translation>Copiar el código</translation>
+    </message>
+    <message>
+        <source>Copies the selected credential&apos;s one-time password to the clipboard</source>
+        <translation>Copia la contraseña de un solo uso de la credencial seleccionada al portapapeles</translation>
+    </message>
+    <message>
+        <source>HOTP: a code would count up the key</source>
+        <translation>HOTP: un código avanzaría el contador</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n seconds left</source>
+        <translation>
+            <numerusform>queda %n segundo</numerusform>
+            <numerusform>quedan %n segundos</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Make &amp;active</source>
+        <translation>Ac&amp;tivar</translation>
+    </message>
+</context>
+<context>
+    <name>TitleDialog</name>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+</context>
+<context>
+    <name>Tray</name>
+    <message>
+        <source>Umbrata: %1</source>
+        <translation>Umbrata: %1</translation>
+    </message>
+    <message>
+        <source>Umbrata: no key</source>
+        <translation>Umbrata: sin llave</translation>
+    </message>
+    <message>
+        <source>HOTP: a code would count up the key</source>
+        <translation>HOTP: un código avanzaría el contador</translation>
+    </message>
+    <message>
+        <source>Touch the key for the code</source>
+        <translation>Toque la llave para obtener el código</translation>
+    </message>
+    <message>
+        <source>Show Umbrata</source>
+        <translation>Mostrar Umbrata</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Salir</translation>
+    </message>
+</context>
+<context>
+    <name>UserGuideWindow</name>
+    <message>
+        <source>Umbrata User Guide</source>
+        <translation>Guía del usuario de Umbrata (en inglés)</translation>
+    </message>
+    <message>
+        <source>User Guide</source>
+        <translation>Guía del usuario</translation>
+    </message>
+</context>
+<context>
+    <name>init_page</name>
+    <message>
+        <source>No Key Detected!</source>
+        <translation>¡Llave no detectada!</translation>
+    </message>
+    <message>
+        <source>A key is plugged in, but Windows lets only
+administrators open it.</source>
+        <translation>Llave conectada, pero Windows solo deja
+abrirla a los administradores.</translation>
+    </message>
+    <message>
+        <source>A key is plugged in, but you may not open it.</source>
+        <translation>Llave conectada, pero sin permiso de acceso.</translation>
+    </message>
+    <message>
+        <source>Its udev rule is in place: replug the key.</source>
+        <translation>Regla udev instalada: reconecte la llave.</translation>
+    </message>
+    <message>
+        <source>See the README: udev rule.</source>
+        <translation>Consulte el README: regla udev.</translation>
+    </message>
+    <message>
+        <source>Restart as administrator</source>
+        <translation>Reiniciar como administrador</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Archivo</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Salir</translation>
+    </message>
+    <message>
+        <source>&amp;Settings</source>
+        <translation>&amp;Configuración</translation>
+    </message>
+    <message>
+        <source>Token Info...</source>
+        <translation>Información del token...</translation>
+    </message>
+    <message>
+        <source>Credentials...</source>
+        <translation>Credenciales...</translation>
+    </message>
+    <message numerus="yes">
+        <source>Clear copied codes after %n s</source>
+        <translation>
+            <numerusform>Borrar lo copiado tras %n s</numerusform>
+            <numerusform>Borrar lo copiado tras %n s</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Keep running in the tray when the window is closed</source>
+        <translation>Seguir en la bandeja del sistema al cerrar la ventana</translation>
+    </message>
+    <message>
+        <source>(this desktop shows no tray icons)</source>
+        <translation>(este escritorio no tiene bandeja del sistema)</translation>
+    </message>
+    <message>
+        <source>Start at login</source>
+        <translation>Abrir al iniciar sesión</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>A&amp;yuda</translation>
+    </message>
+    <message>
+        <source>User Guide</source>
+        <translation>Guía del usuario</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Acerca de</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Copiado</translation>
+    </message>
+    <message>
+        <source>Press Mode Settings</source>
+        <translation>Modo pulsación</translation>
+    </message>
+    <message>
+        <source>This key doesn&apos;t support it.</source>
+        <translation>Esta llave no lo admite.</translation>
+    </message>
+    <message>
+        <source>Token Info</source>
+        <translation>Información del token</translation>
+    </message>
+    <message>
+        <source>Serial Number: %1
+Algorithm: %2
+Hash: %3
+</source>
+        <translation>Número de serie: %1
+Algoritmo: %2
+Hash: %3
+</translation>
+    </message>
+    <message>
+        <source>If you are in Press Mode, 
+the key requires press to get token info</source>
+        <translation>En modo pulsación, pulse la llave 
+para obtener la información del token</translation>
+    </message>
+    <message>
+        <source>Press Mode Enabled.</source>
+        <translation>Modo pulsación activado.</translation>
+    </message>
+    <message>
+        <source>Press Mode Disabled.</source>
+        <translation>Modo pulsación desactivado.</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Preferencias</translation>
+    </message>
+    <message>
+        <source>Enable Key Press</source>
+        <translation>Activar modo pulsación</translation>
+    </message>
+    <message>
+        <source>Disable Key Press</source>
+        <translation>Desactivar modo pulsación</translation>
+    </message>
+</context>
+<context>
+    <name>messages</name>
+    <message>
+        <source>No credential %1 on the key; it holds none</source>
+        <translation>Falta la credencial %1; no hay ninguna</translation>
+    </message>
+    <message>
+        <source>No credential %1 on the key; it holds %2</source>
+        <translation>Falta la credencial %1; hay %2</translation>
+    </message>
+</context>
+<context>
+    <name>model</name>
+    <message>
+        <source>Press the key to get the OTP!</source>
+        <translation>¡Pulse la llave para el código!</translation>
+    </message>
+    <message>
+        <source>Failed to access the key.
+Re-plug in the key!</source>
+        <translation>Error al acceder a la llave.
+¡Vuelva a conectarla!</translation>
+    </message>
+</context>
+<context>
+    <name>otp_status_view</name>
+    <message>
+        <source>One-time password %1</source>
+        <translation>Contraseña de un solo uso %1</translation>
+    </message>
+    <message>
+        <source>No one-time password</source>
+        <translation>Sin contraseña de un solo uso</translation>
+    </message>
+    <message>
+        <source>The code of the key&apos;s active credential</source>
+        <translation>El código de la credencial activa de la llave</translation>
+    </message>
+    <message>
+        <source>Copy the code</source>
+        <translation>Copiar el código</translation>
+    </message>
+    <message>
+        <source>Copies the one-time password to the clipboard</source>
+        <translation>Copia la contraseña de un solo uso al portapapeles</translation>
+    </message>
+    <message numerus="yes">
+        <source>Seconds left in the code&apos;s %n-second step</source>
+        <translation>
+            <numerusform>Segundos restantes del intervalo de %n segundo del código</numerusform>
+            <numerusform>Segundos restantes del intervalo de %n segundos del código</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n seconds left</source>
+        <translation>
+            <numerusform>queda %n segundo</numerusform>
+            <numerusform>quedan %n segundos</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>
