@@ -98,30 +98,26 @@ TitleDialog {
             close()
     }
 
+    // The filter and the list fill it; the window is 320 px wide at its smallest.
+    contentWidth: 290
+
     ColumnLayout {
-        width: 270
+        width: dialog.availableWidth
         spacing: 6
 
-        RowLayout {
+        // The whole width: a translated hint would be cut beside a button.
+        TextField {
+            id: filter
+            objectName: "credentials_filter"
             Layout.fillWidth: true
-            TextField {
-                id: filter
-                objectName: "credentials_filter"
-                Layout.fillWidth: true
-                placeholderText: qsTr("Filter by serial number")
-                Accessible.name: placeholderText
-                font.pixelSize: 14
-                // The list's keys work from the filter too.
-                Keys.onUpPressed: dialog.select_next(-1)
-                Keys.onDownPressed: dialog.select_next(1)
-                Keys.onReturnPressed: dialog.copy_code()
-                Keys.onEnterPressed: dialog.copy_code()
-            }
-            Button {
-                text: qsTr("&Refresh")
-                font.pixelSize: 14
-                onClicked: dialog.model.refresh()
-            }
+            placeholderText: qsTr("Filter by serial number")
+            Accessible.name: placeholderText
+            font.pixelSize: 14
+            // The list's keys work from the filter too.
+            Keys.onUpPressed: dialog.select_next(-1)
+            Keys.onDownPressed: dialog.select_next(1)
+            Keys.onReturnPressed: dialog.copy_code()
+            Keys.onEnterPressed: dialog.copy_code()
         }
 
         ListView {
@@ -186,8 +182,9 @@ TitleDialog {
 
         Label {
             objectName: "credential_line"
-            Layout.alignment: Qt.AlignHCenter
+            Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
             Accessible.role: Accessible.StaticText
             Accessible.name: text.replace(/\n/g, " ")
             font.pixelSize: 14
@@ -199,29 +196,37 @@ TitleDialog {
                 : dialog.has_code ? qsTr("%n seconds left", "", dialog.remain) : ""
         }
 
-        Button {
-            id: make_active_button
-            objectName: "make_active"
+        RowLayout {
             Layout.alignment: Qt.AlignHCenter
-            // Its mnemonic is the translation's: Alt+A in English.
-            readonly property string marked_text: qsTr("Make &active")
-            text: marked_text.replace("&", "")
-            font.pixelSize: 14
-            visible: dialog.selected !== null && dialog.selected.totp
-            enabled: visible && !dialog.selected.active
-            // The shortcut below: Qt 5 takes a button's own mnemonic only if it is enabled when its
-            // text is set, and this one is enabled by the selection.
-            contentItem: Text {
-                text: CodeFormat.underlined_mnemonic(make_active_button.marked_text)
-                textFormat: Text.StyledText
-                font: make_active_button.font
-                color: make_active_button.palette.buttonText
-                opacity: make_active_button.enabled ? 1.0 : 0.3
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                Accessible.ignored: true
+            Button {
+                id: make_active_button
+                objectName: "make_active"
+                // Its mnemonic is the translation's: Alt+A in English.
+                readonly property string marked_text: qsTr("Make &active")
+                text: marked_text.replace("&", "")
+                font.pixelSize: 14
+                visible: dialog.selected !== null && dialog.selected.totp
+                enabled: visible && !dialog.selected.active
+                // The shortcut below: Qt 5 takes a button's own mnemonic only if it is enabled when its
+                // text is set, and this one is enabled by the selection.
+                contentItem: Text {
+                    text: CodeFormat.underlined_mnemonic(make_active_button.marked_text)
+                    textFormat: Text.StyledText
+                    font: make_active_button.font
+                    color: make_active_button.palette.buttonText
+                    opacity: make_active_button.enabled ? 1.0 : 0.3
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    Accessible.ignored: true
+                }
+                onClicked: dialog.model.make_active(dialog.selected.serial)
             }
-            onClicked: dialog.model.make_active(dialog.selected.serial)
+
+            Button {
+                text: qsTr("&Refresh")
+                font.pixelSize: 14
+                onClicked: dialog.model.refresh()
+            }
         }
     }
 

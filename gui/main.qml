@@ -7,6 +7,10 @@ import "code_format.js" as CodeFormat
 ApplicationWindow {
     id: window
     visible: !start_hidden
+    // Its smallest size to start with, stated: a window left at 0 × 0 until the platform sizes it
+    // would make the Settings menu, as wide as the window allows, too narrow for its entries.
+    width: minimumWidth
+    height: minimumHeight
     minimumWidth: 320
     minimumHeight: 325
     maximumWidth: 420
@@ -83,6 +87,7 @@ ApplicationWindow {
 
         Menu {
             id: menu_file
+            objectName: "menu_file"
             title: qsTr("&File")
             font.family: "Verdana"
             font.pixelSize: menuBar.sub_menu_pixel_size
@@ -137,6 +142,7 @@ ApplicationWindow {
         }
         Menu {
             id: menu_help
+            objectName: "menu_help"
             title: qsTr("&Help")
             font.pixelSize: menuBar.sub_menu_pixel_size
             width: get_item_width(menu_help.itemAt(0), 20)

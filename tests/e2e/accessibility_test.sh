@@ -60,4 +60,10 @@ press_until_heard && [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$(last_
 "$build/sim/keysim" unplug key0 >/dev/null
 wait_until 'shows "\| No Key Detected! \|"' 10 || fail_tree "\"No Key Detected!\" is not read after the removal"
 close_with_file_exit "$app" a11y-file-menu
+
+# In French, as a French screen reader reads it: the countdown in its words.
+"$build/sim/keysim" plug key0 >/dev/null
+"$build/gui/umbrata-sim" --language fr >"$work/umbrata.out" 2>&1 &
+started_pids+=($!)
+wait_until 'shows "\| [0-9]+ secondes? restantes? \|"' 30 || fail_tree "the countdown is not read in French"
 echo "1 passed, 0 failed"

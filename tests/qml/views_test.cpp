@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QtQuickTest>
 
 class StandInModel : public OtpStatus {
@@ -124,6 +126,10 @@ class Harness : public QObject {
     context_->setContextProperty("otp_status", present ? model() : nullptr);
     context_->setContextProperty("credentials", present ? credentials() : nullptr);
     context_->setContextProperty("token_info", present ? token_info() : nullptr);
+  }
+  // Saves item's whole window as the screen shows it, in device pixels, to $UMBRATA_SHOTS/name.png.
+  Q_INVOKABLE bool save_window(QQuickItem* item, const QString& name) {
+    return item->window()->grabWindow().save(qEnvironmentVariable("UMBRATA_SHOTS") + '/' + name + ".png");
   }
   Q_INVOKABLE void reset() {
     model_->reset();
