@@ -21,7 +21,7 @@ add_library(qt_test_main OBJECT support/qt_main.cpp)
 target_include_directories(qt_test_main PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qt_test_main PUBLIC test_support Qt5::Gui GTest::gtest)
 
-add_executable(gui_tests gui/model_test.cpp gui/autostart_test.cpp gui/localization_test.cpp $<TARGET_OBJECTS:umbrata_resources>)
+add_executable(gui_tests gui/model_test.cpp gui/autostart_test.cpp)
 target_link_libraries(gui_tests PRIVATE umbrata_watch_keysim umbrata_gui test_support qt_test_main)
 umbrata_warnings(gui_tests)
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# At 96, 120 and 144 dpi, set as desktops set it (Xft.dpi in the X resources): the window is 1,
-# 1.25 and 1.5 times its size, its code box and shadow whole; and in each language every text of
-# the window, its dialogs and menus fits (tests/e2e/fit/tst_fit.qml). Screenshots:
+# At 96, 120, 144 and 192 dpi, set as desktops set it (Xft.dpi in the X resources): the window is
+# 1, 1.25, 1.5 and 2 times its size, its code box and shadow whole; and in each language every
+# text of the window, its dialogs and menus fits (tests/e2e/fit/tst_fit.qml). Screenshots:
 # build/screenshots/scale-<dpi>.png and build/screenshots/fit/<language>-<dpi>/.
 # Usage: fit_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -10,7 +10,7 @@ source_dir=$2
 . "$source_dir/tests/e2e/x_session.sh"
 x_session_start -screen 0 1920x1200x24
 
-for dpi in 96 120 144; do
+for dpi in 96 120 144 192; do
   # Kept by the server only because it runs with -noreset; Xvfb's own -dpi would give 143.9 for
   # 144, from a screen size in whole millimetres.
   echo "Xft.dpi: $dpi" | xrdb -nocpp -merge

@@ -113,6 +113,7 @@ class Harness : public QObject {
   Q_PROPERTY(QObject* credentials READ credentials CONSTANT)
   Q_PROPERTY(QObject* token_info READ token_info CONSTANT)
   Q_PROPERTY(QObject* frame READ frame CONSTANT)
+  Q_PROPERTY(QString language MEMBER language CONSTANT)
 
  public:
   // Made before the application, which then scales as the program's does.
@@ -142,7 +143,7 @@ class Harness : public QObject {
  public slots:
   void qmlEngineAvailable(QQmlEngine* engine) {
     // The user's language, as the program takes it: LANGUAGE first.
-    install_translation({});
+    language = install_translation({});
     context_ = engine->rootContext();
     model_ = std::make_unique<StandInModel>();
     credentials_ = std::make_unique<StandInCredentials>();
@@ -155,6 +156,7 @@ class Harness : public QObject {
   }
 
  private:
+  QString language;
   QQmlContext* context_ = nullptr;
   std::unique_ptr<StandInModel> model_;
   std::unique_ptr<StandInCredentials> credentials_;

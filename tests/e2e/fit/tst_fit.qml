@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import QtQuick.Window 2.12
 import QtTest 1.2
 
 // Every text of the window, its dialogs and menus fits, in the language and at the screen scale
@@ -18,69 +17,64 @@ TestCase {
     function init() {
         harness.reset()
         window = createTemporaryObject(Qt.createComponent("qrc:/main.qml"), test)
-        verify(window)
         waitForRendering(window.contentItem)
-    }
-
-    function is_popup(item) {
-        return String(item).indexOf("QQuickPopupItem") === 0
-    }
-
-    // Where a text's content lies in area's coordinates: its alignment places it in its box.
-    function content_box(text, area) {
-        var room = text.width - text.leftPadding - text.rightPadding
-        var x = text.leftPadding
-        if (text.effectiveHorizontalAlignment === Text.AlignRight)
-            x += room - text.contentWidth
-        else if (text.effectiveHorizontalAlignment === Text.AlignHCenter)
-            x += (room - text.contentWidth) / 2
-        var at = text.mapToItem(area, x, 0)
-        return {left: at.x, right: at.x + text.contentWidth}
-    }
-
-    // Every shown text under item, with the popup (dialog or menu) it is in, if any.
-    function texts(item, popup, found) {
-        if (!item.visible || item.opacity === 0)
-            return found
-        if (item.truncated !== undefined && typeof item.text === "string" && item.text !== "")
-            found.push({text: item, popup: popup})
-        for (var i = 0; i < item.children.length; ++i)
-            texts(item.children[i], is_popup(item) ? item : popup, found)
-        return found
-    }
-
-    // Saves the window as the view name, and checks every shown text.
-    function check(name) {
-        var root = window.contentItem.parent
-        // Grabbing lays the window out first: the layouts place their items as they are polished.
-        verify(harness.save_window(root, name))
-        var shown = texts(root, null, [])
-        verify(shown.length > 0, name)
-        for (var entry of shown) {
-            var what = name + ": \"" + entry.text.text + "\""
-            verify(!entry.text.truncated, what + " is cut")
-            for (var area of entry.popup !== null ? [root, entry.popup] : [root]) {
-                var box = content_box(entry.text, area)
-                verify(box.left >= -0.5 && box.right <= area.width + 0.5,
-                       what + " runs from " + box.left + " to " + box.right + " of " + area.width)
-            }
-        }
-    }
-
-    function open_and_check(popup, name) {
-        popup.open()
-        tryCompare(popup, "opened", true)
-        check(name)
-        popup.close()
-        tryCompare(popup, "visible", false)
-    }
-
-    function show_model() {
         harness.publish_model(true)
         frame.show_otp_status()
     }
 
-    function test_no_key_page() {
+    // Every shown text under item, with the popup (dialog or menu) it is in, if any.
+    function texts(item, popup, found) {
+        if (item.visible && item.opacity > 0) {
+            if (item.truncated !== undefined && typeof item.text === "string" && item.text !== "")
+                found.push({text: item, popup: popup})
+            var in_popup = String(item).indexOf("QQuickPopupItem") === 0 ? item : popup
+            for (var i = 0; i < item.children.length; ++i)
+                texts(item.children[i], in_popup, found)
+        }
+        return found
+    }
+
+    // Saves the window as name, and checks where each text's content lies: its alignment places
+    // it in its box.
+    function check(name) {
+        var root = window.contentItem.parent
+        // Grabbing lays the window out first: the layouts place their items as they are polished.
+        verify(harness.save_window(root, name))
+        for (var entry of texts(root, null, [])) {
+            var text = entry.text
+            var what = name + ": \"" + text.text + "\""
+            verify(!text.truncated, what + " is cut")
+            var x = text.leftPadding, room = text.width - text.leftPadding - text.rightPadding - text.contentWidth
+            x += {[Text.AlignRight]: room, [Text.AlignHCenter]: room / 2}[text.effectiveHorizontalAlignment] || 0
+            for (var area of entry.popup !== null ? [root, entry.popup] : [root]) {
+                var left = text.mapToItem(area, x, 0).x
+                verify(left >= -0.5 && left + text.contentWidth <= area.width + 0.5,
+                       what + " runs from " + left + " to " + (left + text.contentWidth) + " of " + area.width)
+            }
+        }
+    }
+
+    function open_and_check(name, shot) {
+        var popup = findChild(window, name)
+        popup.open()
+        tryCompare(popup, "opened", true)
+        check(shot || name)
+        popup.close()
+        tryCompare(popup, "visible", false)
+    }
+
+    function test_pages_and_menus() {
+        model.show_error("Failed to access the key.\nRe-plug in the key!")
+        check("main-failure")
+        model.show_error("Press the key to get the OTP!")
+        check("main-press")
+        model.show_code(1234567, 7)
+        model.show_remain(21)
+        check("main")
+        for (var menu of ["menu_file", "menu_settings", "menu_help"])
+            open_and_check(menu)
+        harness.publish_model(false)
+        frame.show_otp_status()
         check("no-key")
         frame.set_key_without_access(true)
         check("no-key-no-access")
@@ -91,50 +85,31 @@ TestCase {
         check("no-key-administrator")
     }
 
-    function test_main_page() {
-        show_model()
-        for (var failure of ["Press the key to get the OTP!", "Failed to access the key.\nRe-plug in the key!"]) {
-            model.show_error(failure)
-            check("main-failure")
-        }
-        model.show_code(1234567, 7)
-        for (var remain of [1, 21, 30]) {
-            model.show_remain(remain)
-            check("main")
-        }
-    }
-
-    function test_menus() {
-        show_model()
-        for (var name of ["menu_file", "menu_settings", "menu_help"])
-            open_and_check(findChild(window, name), name)
-    }
-
     function test_dialogs() {
-        show_model()
-        var token_info = findChild(window, "dialog_token_info")
-        open_and_check(token_info, "token-info-waiting")
+        open_and_check("dialog_token_info", "token-info-waiting")
         harness.token_info.show_info({serial: "OT000001", algorithm: "TOTP", hash: "SHA-256"})
-        open_and_check(token_info, "token-info")
-        open_and_check(findChild(window, "dialog_about"), "about")
-
+        open_and_check("dialog_token_info")
+        open_and_check("dialog_about")
         var credentials = findChild(window, "dialog_credentials")
         credentials.open()
         tryCompare(credentials, "opened", true)
         key_list.show_rows([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-256", totp: true, active: true},
-                            {serial: "OT000002", algorithm: "TOTP", hash: "SHA-256", totp: true, active: false},
                             {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
-        credentials.select_row(1)
-        key_list.show_codes({"OT000002": {otp: 12345678, digits: 8, step: 1}})
-        model.show_remain(21)
+        key_list.show_codes({"OT000001": {otp: 12345678, digits: 8, step: 1}})
         check("credentials")
-        credentials.select_row(2)
+        credentials.select_row(1)
         check("credentials-hotp")
-        for (var message of [{kind: "touch", text: "Press the key to get the OTP!"},
-                             {kind: "no_credential", values: ["OT000009", "OT000001, OT000002"], text: ""}]) {
-            key_list.show_message(message)
-            check("credentials-failure")
-        }
-        credentials.close()
+        key_list.show_message({kind: "no_credential", values: ["OT000009", "OT000001, OT000002"], text: ""})
+        check("credentials-failure")
+    }
+
+    // The countdown's plural forms.
+    function test_plurals() {
+        var expected = {en: ["1 second left", "2 seconds left", "21 seconds left"],
+                        de: ["noch 1 Sekunde", "noch 2 Sekunden", "noch 21 Sekunden"],
+                        fr: ["1 seconde restante", "2 secondes restantes", "21 secondes restantes"],
+                        es: ["queda 1 segundo", "quedan 2 segundos", "quedan 21 segundos"]}
+        compare([1, 2, 21].map(function(n) { return qsTranslate("otp_status_view", "%n seconds left", "", n) }),
+                expected[harness.language])
     }
 }
