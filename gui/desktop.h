@@ -11,6 +11,28 @@ namespace desktop {
 // the platform's clipboard readers look for. The text itself is already in data.
 void mark_secret(QMimeData& data);
 
+// How the desktop took a request to empty the clipboard.
+enum class ClipboardWipe {
+  cleared,      // the desktop says the clipboard no longer holds the copy
+  other,        // it holds another program's copy, or nothing: left alone
+  refused,      // the desktop kept the copy
+  unavailable,  // no such way here: Qt's clipboard it is
+};
+
+// Where the desktop lets a program empty the clipboard with no window of its own in front
+// (Wayland's data control, on Linux), empties it if it still holds the copy that offered the
+// MIME type mark. Elsewhere returns unavailable at once.
+ClipboardWipe clear_marked_clipboard(const QString& mark);
+
+// How Qt's clipboard takes a copy out, where no way of the desktop's did.
+enum class QtClipboardWipe {
+  clear,             // cleared, then read back from the desktop (X11, Windows)
+  replace,           // only another copy takes its place: the Wayland compositor behind X11 keeps
+                     // a copy of a selection whose owner lets go (XWayland)
+  replace_at_input,  // the same, and only with the serial of a fresh input event (Wayland)
+};
+QtClipboardWipe qt_clipboard_wipe();
+
 // A GUI program has no console of its own: --help and --version would go nowhere when typed in
 // a terminal. Where the program was started from one and its output goes nowhere else, this
 // joins that console. Returns true when the standard output then reaches someone: a console, a

@@ -219,6 +219,19 @@ ApplicationWindow {
         }
     }
 
+    // Where the desktop lets the window clear the clipboard only at its next input.
+    Label {
+        objectName: "copied_code_left"
+        visible: main_frame !== null && main_frame.copied_code_left
+        text: qsTr("The copied code is still in the clipboard")
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        font.pixelSize: 11
+        color: "dimgray"
+    }
+
     Timer {
         id: copied_notice_timer
         interval: 2000

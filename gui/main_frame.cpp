@@ -1,6 +1,7 @@
 #include "gui/main_frame.h"
 
 #include "gui/autostart.h"
+#include "gui/copied_code.h"
 #include "gui/credentials.h"
 #include "gui/desktop.h"
 #include "gui/key_session.h"
@@ -11,10 +12,8 @@
 #include "key/hid.h"
 #include "key/platform.h"
 
-#include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <QQmlContext>
 #include <QSettings>
 #include <QWindow>
@@ -42,6 +41,7 @@ int milliseconds_from_environment(const char* name, int fallback) {
 
 MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent)
     : QObject(parent),
+      copied_code(new CopiedCode(milliseconds_from_environment("UMBRATA_COPIED_CODE_LIFETIME_MS", copied_code_lifetime_ms), this)),
       model_tick_ms(milliseconds_from_environment("UMBRATA_TICK_MS", tick_ms)),
       context(context),
       app(app),
@@ -56,12 +56,10 @@ MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent
     emit tray_available_changed();
   });
   can_restart_as_administrator = !platform::running_elevated();
-  copied_code_expiry.setSingleShot(true);
-  copied_code_expiry.setInterval(milliseconds_from_environment("UMBRATA_COPIED_CODE_LIFETIME_MS", copied_code_lifetime_ms));
-  connect(&copied_code_expiry, &QTimer::timeout, this, &MainFrame::forget_copied_code);
+  connect(copied_code, &CopiedCode::left_changed, this, [this] { set_copied_code_left(copied_code->is_left()); });
   // While the application still runs: Qt's X11 clipboard hands what it owns to a clipboard
   // manager when it is destroyed.
-  connect(app, &QCoreApplication::aboutToQuit, this, &MainFrame::forget_copied_code);
+  connect(app, &QCoreApplication::aboutToQuit, copied_code, &CopiedCode::forget);
   device_event = std::make_shared<DeviceEvent>(this);
   app->installNativeEventFilter(device_event.get());
   publish_models();
@@ -151,31 +149,14 @@ void MainFrame::restart_as_administrator() {
 }
 
 void MainFrame::copy_to_clipboard(QString str) {
-  auto* data = new QMimeData;
-  data->setText(str);
-  desktop::mark_secret(*data);
-  QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
-  copied_code = str;
-  if (clear_copied_codes) copied_code_expiry.start();
+  copied_code->copy(str, clear_copied_codes);
   emit copied();
-}
-
-void MainFrame::forget_copied_code() {
-  copied_code_expiry.stop();
-  if (copied_code.isEmpty() || !clear_copied_codes) return;
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  if (clipboard->ownsClipboard() && clipboard->text(QClipboard::Clipboard) == copied_code) {
-    clipboard->clear(QClipboard::Clipboard);
-    LOG(INFO) << "The copied code was cleared from the clipboard";
-  } else {
-    LOG(INFO) << "The clipboard changed since the code was copied: left alone";
-  }
-  copied_code.clear();
 }
 
 void MainFrame::set_clear_copied_codes(bool on) {
   if (on == clear_copied_codes) return;
   clear_copied_codes = on;
+  if (!on) copied_code->drop();
   user_settings().setValue(clear_copied_codes_key, on);
   emit clear_copied_codes_changed();
 }
@@ -199,6 +180,12 @@ void MainFrame::set_start_at_login(bool on) {
   start_at_login = on;
   user_settings().setValue(start_at_login_key, on);
   emit start_at_login_changed();
+}
+
+void MainFrame::set_copied_code_left(bool on) {
+  if (on == copied_code_left) return;
+  copied_code_left = on;
+  emit copied_code_left_changed();
 }
 
 void MainFrame::set_access_rule_installed(bool on) {

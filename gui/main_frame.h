@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class CopiedCode;
 class Credentials;
 class DeviceEvent;
 class KeySession;
@@ -27,6 +28,9 @@ class MainFrame : public QObject {
   // Remembered across runs; on unless the user turned it off.
   Q_PROPERTY(bool clear_copied_codes READ get_clear_copied_codes WRITE set_clear_copied_codes NOTIFY
                  clear_copied_codes_changed)
+  // True while the desktop refuses to take a copied code out of the clipboard (a Wayland
+  // compositor without data control, until the window's next input).
+  Q_PROPERTY(bool copied_code_left READ get_copied_code_left NOTIFY copied_code_left_changed)
   // True while no key is usable but one was refused for want of administrator rights (Windows).
   Q_PROPERTY(bool key_needs_administrator READ get_key_needs_administrator NOTIFY key_needs_administrator_changed)
   // False when the program runs as administrator already: a restart would change nothing.
@@ -61,6 +65,7 @@ class MainFrame : public QObject {
   bool get_key_needs_administrator() const { return key_needs_administrator; }
   bool get_can_restart_as_administrator() const { return can_restart_as_administrator; }
   bool get_clear_copied_codes() const { return clear_copied_codes; }
+  bool get_copied_code_left() const { return copied_code_left; }
   void set_clear_copied_codes(bool on);
   bool get_access_rule_installed() const { return access_rule_installed; }
   static QString get_user_guide();
@@ -85,6 +90,7 @@ class MainFrame : public QObject {
   void key_needs_administrator_changed();
   void can_restart_as_administrator_changed();
   void clear_copied_codes_changed();
+  void copied_code_left_changed();
   void access_rule_installed_changed();
   void tray_available_changed();
   void keep_in_tray_changed();
@@ -95,21 +101,18 @@ class MainFrame : public QObject {
   void set_key_needs_administrator(bool on);
   void set_can_restart_as_administrator(bool on);
   void set_access_rule_installed(bool on);
+  void set_copied_code_left(bool on);
   void publish_models();
 
  private:
-  // Empties the clipboard if it still holds exactly the code that we put there; what the user
-  // copied since is never touched.
-  void forget_copied_code();
-
   bool key_without_access = false;
   bool key_needs_administrator = false;
   bool can_restart_as_administrator = false;
   bool clear_copied_codes = true;
   bool keep_in_tray = false;
   bool start_at_login = false;
-  QString copied_code;
-  QTimer copied_code_expiry;
+  bool copied_code_left = false;
+  CopiedCode* copied_code;
   bool access_rule_installed = false;
   int model_tick_ms;
   std::shared_ptr<KeySession> session;

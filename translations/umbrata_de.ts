@@ -226,6 +226,10 @@ drücken, um die Token-Info zu sehen</translation>
         <source>Disable Key Press</source>
         <translation>Tastendruck deaktivieren</translation>
     </message>
+    <message>
+        <source>The copied code is still in the clipboard</source>
+        <translation>Der kopierte Code ist noch in der Zwischenablage</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>

@@ -226,6 +226,10 @@ para obtener la información del token</translation>
         <source>Disable Key Press</source>
         <translation>Desactivar modo pulsación</translation>
     </message>
+    <message>
+        <source>The copied code is still in the clipboard</source>
+        <translation>El código copiado sigue en el portapapeles</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>

@@ -226,6 +226,10 @@ clé pour obtenir les infos du jeton</translation>
         <source>Disable Key Press</source>
         <translation>Désactiver le mode appui</translation>
     </message>
+    <message>
+        <source>The copied code is still in the clipboard</source>
+        <translation>Le code copié est encore dans le presse-papiers</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>

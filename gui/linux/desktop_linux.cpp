@@ -1,6 +1,9 @@
 #include "gui/desktop.h"
 
+#include "gui/linux/data_control.h"
+
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QString>
@@ -14,6 +17,25 @@ namespace desktop {
 // their history.
 void mark_secret(QMimeData& data) {
   data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+}
+
+ClipboardWipe clear_marked_clipboard(const QString& mark) {
+  switch (data_control::clear_marked_selection(mark.toStdString())) {
+    case data_control::Result::cleared:
+      return ClipboardWipe::cleared;
+    case data_control::Result::other:
+      return ClipboardWipe::other;
+    case data_control::Result::refused:
+      return ClipboardWipe::refused;
+    case data_control::Result::unavailable:
+      break;
+  }
+  return ClipboardWipe::unavailable;
+}
+
+QtClipboardWipe qt_clipboard_wipe() {
+  if (QGuiApplication::platformName() == QLatin1String("wayland")) return QtClipboardWipe::replace_at_input;
+  return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? QtClipboardWipe::clear : QtClipboardWipe::replace;
 }
 
 // The terminal's output is the program's own already.

@@ -24,6 +24,11 @@ void mark_secret(QMimeData& data) {
   data.setData(QStringLiteral("CanUploadToCloudClipboard"), dword_zero);
 }
 
+// Windows' clipboard is one program's at a time, with no compositor between: Qt's clear, read
+// back, tells.
+ClipboardWipe clear_marked_clipboard(const QString&) { return ClipboardWipe::unavailable; }
+QtClipboardWipe qt_clipboard_wipe() { return QtClipboardWipe::clear; }
+
 // Output that the parent redirected to a file or a pipe stays there; otherwise the parent's
 // console is joined, when there is one. A character device that is no console (a terminal's,
 // under Wine) is written to as it is.

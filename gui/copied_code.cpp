@@ -1,0 +1,132 @@
+#include "gui/copied_code.h"
+
+#include "gui/desktop.h"
+
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QWindow>
+
+#include <easylogging++.h>
+
+namespace {
+
+// Offered by every copy of a code, and only by one: a desktop's clipboard tools see whose copy
+// the clipboard holds without reading it. The window copies again only over its own copy, so the
+// clipboard's copy is the last one. One name, not one a copy: X11 and Windows keep every format
+// name they have seen until they stop.
+const QString copy_mark = QStringLiteral("application/x-umbrata-copy");
+
+}  // namespace
+
+CopiedCode::CopiedCode(int lifetime_ms, QObject* parent) : QObject(parent) {
+  expiry.setSingleShot(true);
+  expiry.setInterval(lifetime_ms);
+  connect(&expiry, &QTimer::timeout, this, [this] { remove(false); });
+}
+
+CopiedCode::~CopiedCode() {
+  if (left) QGuiApplication::instance()->removeEventFilter(this);
+}
+
+void CopiedCode::copy(const QString& value, bool clear_later) {
+  auto* data = new QMimeData;
+  data->setText(value);
+  desktop::mark_secret(*data);
+  data->setData(copy_mark, QByteArrayLiteral("1"));
+  QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+  code = value;
+  set_left(false);
+  if (clear_later)
+    expiry.start();
+  else
+    expiry.stop();
+}
+
+void CopiedCode::forget() { remove(true); }
+
+void CopiedCode::drop() {
+  expiry.stop();
+  code.clear();
+  set_left(false);
+}
+
+bool CopiedCode::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
+      if (watched->isWindowType()) remove(true);
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void CopiedCode::remove(bool at_input) {
+  expiry.stop();
+  if (code.isEmpty()) return;
+  switch (wipe(at_input)) {
+    case Wipe::cleared:
+      LOG(INFO) << "The copied code was cleared from the clipboard";
+      break;
+    case Wipe::replaced:
+      LOG(INFO) << "The copied code was replaced by an empty text in the clipboard";
+      break;
+    case Wipe::other:
+      LOG(INFO) << "The clipboard changed since the code was copied: left alone";
+      break;
+    case Wipe::refused:
+      if (!left)
+        LOG(INFO) << "The desktop refused to clear the copied code from the clipboard: tried again at the window's "
+                     "next input and at quit";
+      set_left(true);
+      return;
+  }
+  code.clear();
+  set_left(false);
+}
+
+CopiedCode::Wipe CopiedCode::wipe(bool at_input) {
+  switch (desktop::clear_marked_clipboard(copy_mark)) {
+    case desktop::ClipboardWipe::cleared:
+      return Wipe::cleared;
+    case desktop::ClipboardWipe::other:
+      return Wipe::other;
+    case desktop::ClipboardWipe::refused:
+      return Wipe::refused;
+    case desktop::ClipboardWipe::unavailable:
+      break;
+  }
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  // Another program's copy has taken this one's place.
+  if (!clipboard->ownsClipboard() || !clipboard->mimeData(QClipboard::Clipboard)->hasFormat(copy_mark)) return Wipe::other;
+  switch (desktop::qt_clipboard_wipe()) {
+    case desktop::QtClipboardWipe::replace_at_input:
+      if (!at_input) return Wipe::refused;
+      [[fallthrough]];
+    case desktop::QtClipboardWipe::replace:
+      // A compositor such as Weston keeps a copy of a selection whose owner lets go of it: only
+      // another selection takes the code's place.
+      clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
+      return Wipe::replaced;
+    case desktop::QtClipboardWipe::clear:
+      break;
+  }
+  clipboard->clear(QClipboard::Clipboard);
+  // Read back from the desktop, which now holds the clipboard.
+  return clipboard->text(QClipboard::Clipboard) == code ? Wipe::refused : Wipe::cleared;
+}
+
+void CopiedCode::set_left(bool on) {
+  if (on == left) return;
+  left = on;
+  if (left)
+    QGuiApplication::instance()->installEventFilter(this);
+  else
+    QGuiApplication::instance()->removeEventFilter(this);
+  emit left_changed();
+}

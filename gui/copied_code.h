@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+// A code the user copied, and its removal from the clipboard after its lifetime and at quit:
+// only while the clipboard still holds that copy, never what was copied since. Lives on the GUI
+// thread.
+//
+// A desktop may refuse the removal: a Wayland compositor takes a new selection from a window
+// only with the serial of a fresh input event, and only a compositor that offers data control
+// lets a program clear it without one. Then the code stays "left", and the removal is tried
+// again at the window's next input and at quit.
+class CopiedCode : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit CopiedCode(int lifetime_ms, QObject* parent = nullptr);
+  ~CopiedCode() override;
+
+  // Puts code on the clipboard, marked as a secret for clipboard histories and as Umbrata's copy;
+  // removed after the lifetime when clear_later is set.
+  void copy(const QString& code, bool clear_later);
+  // Removes the copy now, as at quit.
+  void forget();
+  // Stops caring for the copy: the user no longer wants copied codes cleared.
+  void drop();
+  // True while the desktop has refused to remove the copy.
+  bool is_left() const { return left; }
+
+ signals:
+  void left_changed();
+
+ protected:
+  // The window's input events, while the copy is left: each brings a fresh serial.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  enum class Wipe { cleared, replaced, other, refused };
+  Wipe wipe(bool at_input);
+  void remove(bool at_input);
+  void set_left(bool on);
+
+  QString code;
+  QTimer expiry;
+  bool left = false;
+};

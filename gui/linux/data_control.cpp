@@ -1,0 +1,99 @@
+#include "gui/linux/data_control.h"
+
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace data_control {
+namespace {
+
+// One connection's view of the seat's selection, built from the compositor's events.
+struct Session {
+  wl_display* display = nullptr;
+  wl_registry* registry = nullptr;
+  wl_seat* seat = nullptr;
+  zwlr_data_control_manager_v1* manager = nullptr;
+  zwlr_data_control_device_v1* device = nullptr;
+  // Every offer the compositor made, with the MIME types it offers; the selection is one of them.
+  std::map<zwlr_data_control_offer_v1*, std::set<std::string>> offers;
+  zwlr_data_control_offer_v1* selection = nullptr;
+  bool finished = false;
+
+  ~Session() {
+    for (auto& offer : offers) zwlr_data_control_offer_v1_destroy(offer.first);
+    if (device) zwlr_data_control_device_v1_destroy(device);
+    if (manager) zwlr_data_control_manager_v1_destroy(manager);
+    if (seat) wl_seat_destroy(seat);
+    if (registry) wl_registry_destroy(registry);
+    if (display) wl_display_disconnect(display);
+  }
+};
+
+void offer_type(void* data, zwlr_data_control_offer_v1* offer, const char* mime_type) {
+  static_cast<Session*>(data)->offers[offer].insert(mime_type);
+}
+const zwlr_data_control_offer_v1_listener offer_listener = {offer_type};
+
+void device_data_offer(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+  auto* session = static_cast<Session*>(data);
+  session->offers[offer];
+  zwlr_data_control_offer_v1_add_listener(offer, &offer_listener, session);
+}
+
+// The offer it names replaces the last: the old one is of no more use.
+void device_selection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+  auto* session = static_cast<Session*>(data);
+  if (session->selection && session->selection != offer) {
+    zwlr_data_control_offer_v1_destroy(session->selection);
+    session->offers.erase(session->selection);
+  }
+  session->selection = offer;
+}
+
+void device_finished(void* data, zwlr_data_control_device_v1*) { static_cast<Session*>(data)->finished = true; }
+const zwlr_data_control_device_v1_listener device_listener = {device_data_offer, device_selection, device_finished};
+
+void registry_global(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
+  auto* session = static_cast<Session*>(data);
+  // The first seat: the desktop's one seat, as Qt's clipboard takes it too.
+  if (!session->seat && std::strcmp(interface, wl_seat_interface.name) == 0)
+    session->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+  else if (!session->manager && std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0)
+    session->manager = static_cast<zwlr_data_control_manager_v1*>(
+        wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
+}
+void registry_global_remove(void*, wl_registry*, std::uint32_t) {}
+const wl_registry_listener registry_listener = {registry_global, registry_global_remove};
+
+bool offers(const Session& session, const std::string& mark) {
+  const auto offer = session.offers.find(session.selection);
+  return offer != session.offers.end() && offer->second.count(mark) > 0;
+}
+
+}  // namespace
+
+Result clear_marked_selection(const std::string& mark) {
+  if (!std::getenv("WAYLAND_DISPLAY")) return Result::unavailable;
+  Session session;
+  session.display = wl_display_connect(nullptr);
+  if (!session.display) return Result::unavailable;
+  session.registry = wl_display_get_registry(session.display);
+  wl_registry_add_listener(session.registry, &registry_listener, &session);
+  if (wl_display_roundtrip(session.display) < 0 || !session.seat || !session.manager) return Result::unavailable;
+  session.device = zwlr_data_control_manager_v1_get_data_device(session.manager, session.seat);
+  zwlr_data_control_device_v1_add_listener(session.device, &device_listener, &session);
+  // The device's first events name the current selection.
+  if (wl_display_roundtrip(session.display) < 0 || session.finished) return Result::unavailable;
+  if (!offers(session, mark)) return Result::other;
+  zwlr_data_control_device_v1_set_selection(session.device, nullptr);
+  if (wl_display_roundtrip(session.display) < 0 || session.finished) return Result::unavailable;
+  return offers(session, mark) ? Result::refused : Result::cleared;
+}
+
+}  // namespace data_control
