@@ -228,6 +228,7 @@ ApplicationWindow {
         Accessible.name: text
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
+        anchors.bottomMargin: 2
         font.pixelSize: 11
         color: "dimgray"
     }

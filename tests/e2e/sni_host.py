@@ -86,9 +86,6 @@ def show_menu(menu):
             print(f"{entry_id}\t{enabled}\t{label}")
 
 
-arguments = {"serve": 1, "menu": 1, "tooltip": 1, "click": 2}
-if len(sys.argv) < 2 or arguments.get(sys.argv[1]) != len(sys.argv) - 2:
-    sys.exit("usage: sni_host.py serve|menu|tooltip ITEMFILE, or sni_host.py click ITEMFILE ID")
 if sys.argv[1] == "serve":
     serve(sys.argv[2])
 else:

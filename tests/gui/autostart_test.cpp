@@ -4,19 +4,17 @@
 #include "gui/windows/logon_task.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+// In the private XDG_CONFIG_HOME of the tests' main.
 TEST(Autostart, TheEntryStartsTheProgramAsTheDesktopReadsItUntilRemoved) {
-  const QTemporaryDir config;
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   // Program and arguments; the Exec line: quoted, then each backslash doubled as a string value's escape.
   const struct { QStringList command; QString exec; } cases[] = {{{"/opt/A B/u", "--hidden"}, R"(Exec="/opt/A B/u" --hidden)"},
       {{"/a\\b$c", "50%", "say \"hi\"", ""}, R"(Exec="/a\\\\b\\$c" 50%% "say \\"hi\\"" "")"}};
   for (const auto& [command, exec] : cases) {
-    QFile entry(config.path() + "/autostart/com.example.orvalin.umbrata.desktop");
+    QFile entry(qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/com.example.orvalin.umbrata.desktop");
     EXPECT_TRUE(autostart::set_enabled(true, command[0], command.mid(1)) && autostart::enabled());
     EXPECT_TRUE(entry.open(QIODevice::ReadOnly) && QString(entry.readAll()).split('\n').contains(exec)) << exec.toStdString();
   }

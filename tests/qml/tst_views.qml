@@ -26,11 +26,6 @@ TestCase {
         return item
     }
 
-    function make_page() {
-        harness.publish_model(true)
-        return make("qrc:/otp_status_view.qml", {width: 320, height: 230})
-    }
-
     function current_page(window) {
         return findChild(window, "stackView").currentItem
     }
@@ -39,23 +34,20 @@ TestCase {
         harness.publish_model(true)
         frame.show_otp_status()
         compare(current_page(window).objectName, "otp_page")
-        return current_page(window)
     }
 
     function test_page_shows_the_code_or_the_error_and_copies_what_is_shown() {
-        var page = make_page()
-        compare([page.pad(42, 6, ""), page.pad(1234567, 7, " "), page.pad(12345678, 8, " ")],
-                ["000042", "123 4567", "1234 5678"])
+        harness.publish_model(true)
+        var page = make("qrc:/otp_status_view.qml", {width: 320, height: 230})
+        compare(page.pad(1234567, 7, " "), "123 4567", "an odd number of digits")
         var code = findChild(page, "otp_value_bar")
         var copy = findChild(page, "btn_copy")
         var countdown = findChild(page, "bar_left_time")
         compare(code.text, "")
-        compare(code.width, 200)
         verify(!copy.visible)
 
         model.show_error("Failed to access the key.\nRe-plug in the key!")
         compare(findChild(page, "bar_information").text, "Failed to access the key.\nRe-plug in the key!")
-        compare(code.text, "")
         // A code of 000000 is a code like any other.
         model.show_code(0, 6)
         compare(code.text, "000 000")
@@ -63,8 +55,6 @@ TestCase {
         compare(findChild(page, "bar_information").text, "")
         model.show_remain(1)
         compare(countdown.text, "1 second left")
-        model.show_remain(2)
-        compare(countdown.text, "2 seconds left")
         // The countdown's window onto its strip of numbers: one whole line, the one of remain.
         var strip = findChild(countdown, "seconds_strip")
         var lens = strip.parent
@@ -84,7 +74,8 @@ TestCase {
         compare(countdown.text, "", "no countdown without a code")
     }
 
-    function test_pages_follow_the_model_and_the_access_hint() {
+    // Back to this page when the key goes: program_test.sh (the code box goes) and accessibility_test.sh.
+    function test_without_a_key_the_page_says_why_and_offers_what_helps() {
         var window = make("qrc:/main.qml")
         compare(current_page(window).objectName, "init_page")
         var hint = findChild(current_page(window), "access_hint")
@@ -102,19 +93,10 @@ TestCase {
         verify(!restart.visible)
         frame.set_key_needs_administrator(true)
         compare(hint.text, "A key is plugged in, but Windows lets only\nadministrators open it.")
-        for (var [can_restart, offered] of [[false, false], [true, true]]) {
-            frame.set_can_restart_as_administrator(can_restart)
-            compare(restart.visible, offered)
-        }
+        verify(!restart.visible, "not offered to a program that runs as administrator already")
+        frame.set_can_restart_as_administrator(true)
         mouseClick(restart)
         compare(frame.restarts, 1)
-        frame.set_key_needs_administrator(false)
-        show_model(window)
-        harness.publish_model(false)
-        frame.show_otp_status()
-        compare(current_page(window).objectName, "init_page")
-        frame.hid_change_event()
-        compare(frame.rescans, 1)
     }
 
     function test_settings_without_a_key_or_a_tray() {
@@ -122,12 +104,10 @@ TestCase {
         var keep_in_tray = findChild(window, "keep_in_tray_item")
         verify(!keep_in_tray.enabled, "no tray host on the test's bus")
         verify(keep_in_tray.text.endsWith("\n(this desktop shows no tray icons)"), keep_in_tray.text)
-        verify(findChild(window, "menu_settings").enabled)
         verify(!findChild(window, "token_info_item").enabled)
         var clear = findChild(window, "clear_clipboard_item")
-        var before = frame.clear_copied_codes
-        compare(clear.checked, before)
-        for (var expected of [!before, before]) {
+        compare(clear.checked, frame.clear_copied_codes)
+        for (var expected of [!clear.checked, clear.checked]) {
             clear.toggle()
             compare(frame.clear_copied_codes, expected)
         }
@@ -143,11 +123,9 @@ TestCase {
         var line = findChild(window, "credential_line")
         dialog.open()
         tryCompare(dialog, "opened", true)
-        compare(key_list.refreshes, 1, "the list is read when the dialog opens")
         key_list.show_rows([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-1", totp: true, active: true},
                                 {serial: "OT000002", algorithm: "TOTP", hash: "SHA-256", totp: true, active: false},
                                 {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
-        compare(list.count, 3)
         compare(key_list.watched.dialog, ["OT000001"], "the active credential is selected first")
         compare(list.itemAtIndex(0).text, "OT000001  TOTP  SHA-1  (active)")
         // From the filter, which has the focus: Down, then Enter before the code has come.
@@ -155,14 +133,12 @@ TestCase {
         tryVerify(function() { return findChild(window, "credentials_filter").activeFocus })
         keyClick(Qt.Key_Down)
         compare(key_list.watched.dialog, ["OT000002"])
-        verify(findChild(window, "make_active").enabled)
         keyClick(Qt.Key_Return)
         compare(frame.last_copy, "")
         key_list.show_codes({"OT000002": {otp: 1234567, digits: 8, step: 1}})
         compare(findChild(window, "credential_code").text, "0123 4567")
         verify(/^\d+ seconds left$/.test(line.text), line.text)
         compare(frame.last_copy, "01234567", "copied when it came")
-        verify(findChild(window, "copied_notice").visible)
 
         findChild(window, "credentials_filter").text = " ht"
         compare(list.count, 1)
@@ -190,24 +166,19 @@ TestCase {
                                     ["## Playing with the demo", false], ["## The key layer", false], ["## Layout", false]])
             compare(lines.indexOf(title) >= 0, shown, title)
         var view = findChild(window, "user_guide_view")
-        compare([guide.width, guide.height], [560, 640], "a window of its own")
         verify(view.contentHeight > 3 * view.height, "the whole guide, in a view that scrolls")
-        guide.close()
     }
 
     function test_token_info_dialog_polls_until_the_text_arrives() {
         var window = make("qrc:/main.qml")
         show_model(window)
-        var token_info = harness.token_info
         var dialog = findChild(window, "dialog_token_info")
         dialog.open()
         tryCompare(dialog, "opened", true)
-        tryVerify(function() { return token_info.refreshes >= 2 }, 2000, "asked until the key answers")
-        compare(findChild(window, "token_info_text").color, "#ff0000")
-        token_info.show_info({serial: "OT000001", algorithm: "TOTP", hash: "SHA-1"})
+        tryVerify(function() { return harness.token_info.refreshes >= 2 }, 2000, "asked until the key answers")
+        harness.token_info.show_info({serial: "OT000001", algorithm: "TOTP", hash: "SHA-1"})
         compare(findChild(window, "token_info_text").text, "Serial Number: OT000001\nAlgorithm: TOTP\nHash: SHA-1\n")
         verify(!dialog.polling)
-        compare(findChild(window, "token_info_text").color, "#000000")
         harness.publish_model(false)
         tryCompare(dialog, "visible", false, 2000, "the dialog closes when the key goes")
     }

@@ -32,12 +32,11 @@ class StandInModel : public OtpStatus {
 
 class StandInCredentials : public Credentials {
   Q_OBJECT
-  Q_PROPERTY(int refreshes MEMBER refreshes)
   Q_PROPERTY(QVariantMap watched MEMBER watched)
 
  public:
   StandInCredentials() : Credentials(nullptr) {}
-  Q_INVOKABLE void refresh() { ++refreshes; }
+  Q_INVOKABLE void refresh() {}
   Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials) { watched[watcher] = serials; }
   Q_INVOKABLE void show_rows(const QVariantList& rows) { store_rows(rows); }
   Q_INVOKABLE void show_codes(const QVariantMap& codes) { store_codes(codes); }
@@ -46,12 +45,10 @@ class StandInCredentials : public Credentials {
     store_rows({});
     store_codes({});
     set_message({});
-    refreshes = 0;
     watched.clear();
   }
 
  private:
-  int refreshes = 0;
   QVariantMap watched;
 };
 
@@ -74,14 +71,13 @@ class StandInTokenInfo : public TokenInfo {
 
 class StandInFrame : public MainFrame {
   Q_OBJECT
-  Q_PROPERTY(int rescans MEMBER rescans)
   Q_PROPERTY(QString last_copy MEMBER last_copy)
   Q_PROPERTY(int restarts MEMBER restarts)
 
  public:
   explicit StandInFrame(QQmlContext* context)
       : MainFrame(context, qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {}
-  Q_INVOKABLE void rescan_key() { ++rescans; }
+  Q_INVOKABLE void rescan_key() {}
   Q_INVOKABLE void copy_to_clipboard(QString text) {
     last_copy = text;
     emit copied();
@@ -90,19 +86,19 @@ class StandInFrame : public MainFrame {
   Q_INVOKABLE void set_access_rule_installed(bool on) { MainFrame::set_access_rule_installed(on); }
   Q_INVOKABLE void set_key_needs_administrator(bool on) { MainFrame::set_key_needs_administrator(on); }
   Q_INVOKABLE void set_can_restart_as_administrator(bool on) { MainFrame::set_can_restart_as_administrator(on); }
+  Q_INVOKABLE void set_copied_code_left(bool on) { MainFrame::set_copied_code_left(on); }
   void restart_as_administrator() override { ++restarts; }
   void reset() {
-    rescans = 0;
     restarts = 0;
     last_copy.clear();
     set_key_without_access(false);
     set_access_rule_installed(false);
     set_key_needs_administrator(false);
     set_can_restart_as_administrator(false);
+    set_copied_code_left(false);
   }
 
  private:
-  int rescans = 0;
   int restarts = 0;
   QString last_copy;
 };

@@ -70,6 +70,7 @@ TestCase {
         check("main-press")
         model.show_code(1234567, 7)
         model.show_remain(21)
+        frame.set_copied_code_left(true)
         check("main")
         for (var menu of ["menu_file", "menu_settings", "menu_help"])
             open_and_check(menu)
