@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows program under Wine in a real X server, from its deployed folder: umbrata-sim.exe on
-# a Linux keysim shows the code that oathtool computes, Ctrl+C puts it on the clipboard with the
+# a Linux keysim shows, in German, the code that oathtool computes, Ctrl+C puts it on the clipboard with the
 # formats that keep it out of Windows' clipboard history, a replug is followed, and the log is in
 # the prefix's %APPDATA%; then the real umbrata.exe, through hidapi's Windows backend, shows
 # "No Key Detected!". Usage: program_test.sh WINDOWS_BUILD_DIR SOURCE_DIR QT_PREFIX
@@ -24,12 +24,14 @@ timeout 60 "$wine" "$run/umbrata.exe" --version 2>&1 | tr -d "\r" >"$work/versio
 grep -qx "umbrata $(sed -n 's/^project(Umbrata VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")" "$work/version.out" ||
   { cat "$work/version.out" >&2; fail "umbrata.exe --version did not print the version"; }
 
-"$wine" "$run/umbrata-sim.exe" >"$work/umbrata.out" 2>&1 &
+# In German: the translations are in the program's resources there too.
+"$wine" "$run/umbrata-sim.exe" --language de >"$work/umbrata.out" 2>&1 &
 app=$!
 started_pids+=($app)
 wait_until find_window 60 || { cat "$work/umbrata.out" >&2; fail "no window titled Umbrata"; }
 wait_until '[ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no code from the simulated key"
 [ -f "$log_file" ] || fail "no log in %APPDATA%"
+grep -q "Language: de" "$log_file" || fail "the German translation did not load"
 echo "log: ${log_file#$WINEPREFIX/}"
 expected="$(oathtool --totp -b GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ) $(oathtool --totp -N "30 seconds ago" -b GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ)"
 code=$(last_code)
