@@ -23,7 +23,7 @@ const QString copy_mark = QStringLiteral("application/x-umbrata-copy");
 CopiedCode::CopiedCode(int lifetime_ms, QObject* parent) : QObject(parent) {
   expiry.setSingleShot(true);
   expiry.setInterval(lifetime_ms);
-  connect(&expiry, &QTimer::timeout, this, [this] { remove(false); });
+  connect(&expiry, &QTimer::timeout, this, [this] { remove(Moment::expiry); });
 }
 
 CopiedCode::~CopiedCode() {
@@ -36,7 +36,8 @@ void CopiedCode::copy(const QString& value, bool clear_later) {
   desktop::mark_secret(*data);
   data->setData(copy_mark, QByteArrayLiteral("1"));
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
-  code = value;
+  // Kept only to be cleared: a code the user wants kept stays at quit too.
+  code = clear_later ? value : QString();
   set_left(false);
   if (clear_later)
     expiry.start();
@@ -44,7 +45,7 @@ void CopiedCode::copy(const QString& value, bool clear_later) {
     expiry.stop();
 }
 
-void CopiedCode::forget() { remove(true); }
+void CopiedCode::forget() { remove(Moment::quit); }
 
 void CopiedCode::drop() {
   expiry.stop();
@@ -58,7 +59,12 @@ bool CopiedCode::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::TouchBegin:
     case QEvent::TabletPress:
-      if (watched->isWindowType()) remove(true);
+      if (watched->isWindowType()) remove(Moment::input);
+      break;
+    // Sent to the focused item before a shortcut (Ctrl+Q) takes the key, whose press the window
+    // then never sees.
+    case QEvent::ShortcutOverride:
+      remove(Moment::input);
       break;
     default:
       break;
@@ -66,15 +72,19 @@ bool CopiedCode::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-void CopiedCode::remove(bool at_input) {
+void CopiedCode::remove(Moment moment) {
   expiry.stop();
   if (code.isEmpty()) return;
-  switch (wipe(at_input)) {
+  switch (wipe(moment)) {
     case Wipe::cleared:
       LOG(INFO) << "The copied code was cleared from the clipboard";
       break;
     case Wipe::replaced:
       LOG(INFO) << "The copied code was replaced by an empty text in the clipboard";
+      break;
+    case Wipe::offered:
+      LOG(INFO) << "At quit the copied code was replaced by an empty text, which the desktop takes only if the quit "
+                   "came from the window (a key or its menu)";
       break;
     case Wipe::other:
       LOG(INFO) << "The clipboard changed since the code was copied: left alone";
@@ -90,7 +100,7 @@ void CopiedCode::remove(bool at_input) {
   set_left(false);
 }
 
-CopiedCode::Wipe CopiedCode::wipe(bool at_input) {
+CopiedCode::Wipe CopiedCode::wipe(Moment moment) {
   switch (desktop::clear_marked_clipboard(copy_mark)) {
     case desktop::ClipboardWipe::cleared:
       return Wipe::cleared;
@@ -102,19 +112,26 @@ CopiedCode::Wipe CopiedCode::wipe(bool at_input) {
       break;
   }
   QClipboard* clipboard = QGuiApplication::clipboard();
-  // Another program's copy has taken this one's place.
-  if (!clipboard->ownsClipboard() || !clipboard->mimeData(QClipboard::Clipboard)->hasFormat(copy_mark)) return Wipe::other;
+  const bool owned = clipboard->ownsClipboard() && clipboard->mimeData(QClipboard::Clipboard)->hasFormat(copy_mark);
+  // Another program's copy has taken this one's place; or, after a refused clear, the code is
+  // still there though another program holds it (a clipboard manager that brought it back).
+  if (!owned && !(left && clipboard->text(QClipboard::Clipboard) == code)) return Wipe::other;
   switch (desktop::qt_clipboard_wipe()) {
     case desktop::QtClipboardWipe::replace_at_input:
-      if (!at_input) return Wipe::refused;
-      [[fallthrough]];
-    case desktop::QtClipboardWipe::replace:
+      if (moment == Moment::expiry) return Wipe::refused;
       // A compositor such as Weston keeps a copy of a selection whose owner lets go of it: only
       // another selection takes the code's place.
+      clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
+      return moment == Moment::input ? Wipe::replaced : Wipe::offered;
+    case desktop::QtClipboardWipe::replace:
       clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
       return Wipe::replaced;
     case desktop::QtClipboardWipe::clear:
       break;
+  }
+  if (!owned) {
+    clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
+    return Wipe::replaced;
   }
   clipboard->clear(QClipboard::Clipboard);
   // Read back from the desktop, which now holds the clipboard.

@@ -37,9 +37,11 @@ class CopiedCode : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum class Wipe { cleared, replaced, other, refused };
-  Wipe wipe(bool at_input);
-  void remove(bool at_input);
+  // When a removal is tried: the input of a Wayland window brings a fresh serial, the quit may.
+  enum class Moment { expiry, input, quit };
+  enum class Wipe { cleared, replaced, offered, other, refused };
+  Wipe wipe(Moment moment);
+  void remove(Moment moment);
   void set_left(bool on);
 
   QString code;

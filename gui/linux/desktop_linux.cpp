@@ -34,7 +34,8 @@ ClipboardWipe clear_marked_clipboard(const QString& mark) {
 }
 
 QtClipboardWipe qt_clipboard_wipe() {
-  if (QGuiApplication::platformName() == QLatin1String("wayland")) return QtClipboardWipe::replace_at_input;
+  // "wayland", "wayland-egl" and the like: Qt's Wayland platforms.
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return QtClipboardWipe::replace_at_input;
   return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? QtClipboardWipe::clear : QtClipboardWipe::replace;
 }
 

@@ -104,8 +104,9 @@ TestCase {
         check("credentials-failure")
     }
 
-    // The countdown's plural forms.
+    // The language asked for, and the countdown's plural forms in it.
     function test_plurals() {
+        compare(harness.language, Qt.locale().uiLanguages[0].split(/[-_]/)[0])
         var expected = {en: ["1 second left", "2 seconds left", "21 seconds left"],
                         de: ["noch 1 Sekunde", "noch 2 Sekunden", "noch 21 Sekunden"],
                         fr: ["1 seconde restante", "2 secondes restantes", "21 secondes restantes"],
