@@ -45,7 +45,7 @@ holds_a_shown_code || fail "the code left the clipboard though the wipe was refu
 screenshot weston-code-left
 xdotool key ctrl+q
 wait_until "! kill -0 $app 2>/dev/null" 10 || fail "Ctrl+Q did not end the program"
-wait "$app" || fail "the program ended with status $?"
+wait "$app" || { status=$?; cat "$work/umbrata.out" >&2; fail "the program ended with status $status"; }
 [ "$(log_count "replaced by an empty text in the clipboard")" -eq 1 ] || fail "Ctrl+Q did not replace the code"
 ! holds_a_shown_code || fail "the code is still in Weston's clipboard after the window's input"
 [ "$(log_count "was cleared from the clipboard")" -eq 0 ] || fail "a wipe that Weston refused was logged as done"
