@@ -78,22 +78,23 @@ bool offers(const Session& session, const std::string& mark) {
 
 }  // namespace
 
-Result clear_marked_selection(const std::string& mark) {
-  if (!std::getenv("WAYLAND_DISPLAY")) return Result::unavailable;
+desktop::ClipboardWipe clear_marked_selection(const std::string& mark) {
+  using desktop::ClipboardWipe;
+  if (!std::getenv("WAYLAND_DISPLAY")) return ClipboardWipe::unavailable;
   Session session;
   session.display = wl_display_connect(nullptr);
-  if (!session.display) return Result::unavailable;
+  if (!session.display) return ClipboardWipe::unavailable;
   session.registry = wl_display_get_registry(session.display);
   wl_registry_add_listener(session.registry, &registry_listener, &session);
-  if (wl_display_roundtrip(session.display) < 0 || !session.seat || !session.manager) return Result::unavailable;
+  if (wl_display_roundtrip(session.display) < 0 || !session.seat || !session.manager) return ClipboardWipe::unavailable;
   session.device = zwlr_data_control_manager_v1_get_data_device(session.manager, session.seat);
   zwlr_data_control_device_v1_add_listener(session.device, &device_listener, &session);
   // The device's first events name the current selection.
-  if (wl_display_roundtrip(session.display) < 0 || session.finished) return Result::unavailable;
-  if (!offers(session, mark)) return Result::other;
+  if (wl_display_roundtrip(session.display) < 0 || session.finished) return ClipboardWipe::unavailable;
+  if (!offers(session, mark)) return ClipboardWipe::other;
   zwlr_data_control_device_v1_set_selection(session.device, nullptr);
-  if (wl_display_roundtrip(session.display) < 0 || session.finished) return Result::unavailable;
-  return offers(session, mark) ? Result::refused : Result::cleared;
+  if (wl_display_roundtrip(session.display) < 0 || session.finished) return ClipboardWipe::unavailable;
+  return offers(session, mark) ? ClipboardWipe::refused : ClipboardWipe::cleared;
 }
 
 }  // namespace data_control

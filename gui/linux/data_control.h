@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/desktop.h"
+
 #include <string>
 
 // The clipboard as Wayland's data control lets a program see and set it with no window of its
@@ -8,16 +10,11 @@
 // WAYLAND_DISPLAY, beside Qt's, opened for one call and closed again.
 namespace data_control {
 
-enum class Result {
-  cleared,      // the selection offered mark; the compositor reports it gone now
-  other,        // the selection is another program's, or there is none: left alone
-  refused,      // the compositor kept the marked selection
-  unavailable,  // no Wayland compositor, no data control, or the connection failed
-};
-
 // Empties the clipboard if its selection offers the MIME type mark, which only the copy that put
-// it there offers. Waits for the compositor's answers on its own connection only: Qt's, whose
-// window may be answering the compositor for that very selection, is never waited on.
-Result clear_marked_selection(const std::string& mark);
+// it there offers: cleared once the compositor reports the selection gone; unavailable without a
+// Wayland compositor, without data control, or when the connection fails. Waits for the
+// compositor's answers on its own connection only: Qt's, whose window may be answering the
+// compositor for that very selection, is never waited on.
+desktop::ClipboardWipe clear_marked_selection(const std::string& mark);
 
 }  // namespace data_control

@@ -19,19 +19,7 @@ void mark_secret(QMimeData& data) {
   data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
 }
 
-ClipboardWipe clear_marked_clipboard(const QString& mark) {
-  switch (data_control::clear_marked_selection(mark.toStdString())) {
-    case data_control::Result::cleared:
-      return ClipboardWipe::cleared;
-    case data_control::Result::other:
-      return ClipboardWipe::other;
-    case data_control::Result::refused:
-      return ClipboardWipe::refused;
-    case data_control::Result::unavailable:
-      break;
-  }
-  return ClipboardWipe::unavailable;
-}
+ClipboardWipe clear_marked_clipboard(const QString& mark) { return data_control::clear_marked_selection(mark.toStdString()); }
 
 QtClipboardWipe qt_clipboard_wipe() {
   // "wayland", "wayland-egl" and the like: Qt's Wayland platforms.
