@@ -116,26 +116,17 @@ CopiedCode::Wipe CopiedCode::wipe(Moment moment) {
   // Another program's copy has taken this one's place; or, after a refused clear, the code is
   // still there though another program holds it (a clipboard manager that brought it back).
   if (!owned && !(left && clipboard->text(QClipboard::Clipboard) == code)) return Wipe::other;
-  switch (desktop::qt_clipboard_wipe()) {
-    case desktop::QtClipboardWipe::replace_at_input:
-      if (moment == Moment::expiry) return Wipe::refused;
-      // A compositor such as Weston keeps a copy of a selection whose owner lets go of it: only
-      // another selection takes the code's place.
-      clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
-      return moment == Moment::input ? Wipe::replaced : Wipe::offered;
-    case desktop::QtClipboardWipe::replace:
-      clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
-      return Wipe::replaced;
-    case desktop::QtClipboardWipe::clear:
-      break;
+  const desktop::QtClipboardWipe way = desktop::qt_clipboard_wipe();
+  if (way == desktop::QtClipboardWipe::replace_at_input && moment == Moment::expiry) return Wipe::refused;
+  if (way == desktop::QtClipboardWipe::clear && owned) {
+    clipboard->clear(QClipboard::Clipboard);
+    // Read back from the desktop, which now holds the clipboard.
+    return clipboard->text(QClipboard::Clipboard) == code ? Wipe::refused : Wipe::cleared;
   }
-  if (!owned) {
-    clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
-    return Wipe::replaced;
-  }
-  clipboard->clear(QClipboard::Clipboard);
-  // Read back from the desktop, which now holds the clipboard.
-  return clipboard->text(QClipboard::Clipboard) == code ? Wipe::refused : Wipe::cleared;
+  // A compositor such as Weston keeps a copy of a selection whose owner lets go of it, and a
+  // copy held by another program is not ours to clear: only another selection takes its place.
+  clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
+  return way == desktop::QtClipboardWipe::replace_at_input && moment == Moment::quit ? Wipe::offered : Wipe::replaced;
 }
 
 void CopiedCode::set_left(bool on) {
