@@ -33,7 +33,7 @@ wait_until '[ "$(log_count "value is ")" -ge 1 ] && shows "\| One-time password 
   fail_tree "the code is not read as \"One-time password\" and the code shown"
 echo "--- the tree with a code shown:"
 cat "$work/tree"
-grep -q -E '\| ([0-9]|[12][0-9]|30) seconds left \|' "$work/tree" || fail_tree "no countdown in the tree"
+grep -q -E '\| ([0-9]|[12][0-9]|30) seconds? left \|' "$work/tree" || fail_tree "no countdown in the tree"
 for title in File Settings Help; do
   grep -q -E "^ *menu.* \| $title \|" "$work/tree" || fail_tree "no menu $title in the tree"
 done
