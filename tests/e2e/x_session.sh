@@ -102,6 +102,9 @@ copied_sha256_code() {
 
 # The last code in the log, zero-filled to 6 digits.
 last_code() { printf '%06d' "$(grep -o 'value is [0-9]*' "$log_file" | tail -n 1 | cut -d' ' -f3)"; }
+# True when the key gave the six-digit code $1 at some time: a copy made at a step's end holds
+# the code before the last.
+key_gave() { [[ $1 =~ ^[0-9]{6}$ ]] && grep -q -E -- "value is $((10#$1))\$" "$log_file"; }
 
 # Sets window to the program's visible main window; false while there is none.
 find_window() { window=$(xdotool search --onlyvisible --name '^Umbrata$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
