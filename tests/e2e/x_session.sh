@@ -50,6 +50,7 @@ x_session_stop() {
 fail() {
   echo "FAIL: $*" >&2
   [ -f "${log_file:-}" ] && { echo "--- last log lines:" >&2; tail -n 30 "$log_file" >&2; }
+  [ -s "${work:-}/umbrata.out" ] && { echo "--- the program's last output:" >&2; tail -n 80 "$work/umbrata.out" >&2; }
   exit 1
 }
 
