@@ -23,7 +23,7 @@ start_on_wayland() {
   app=$!
   started_pids+=($app)
   local codes=$(log_count "value is ")
-  wait_until '[ "$(log_count "value is ")" -gt '"$codes"' ]' 30 || { cat "$work/umbrata.out" >&2; fail "no code on $1"; }
+  wait_until '[ "$(log_count "value is ")" -gt '"$codes"' ]' 30 || fail "no code on $1"
 }
 # True when the clipboard holds a code that the window showed.
 holds_a_shown_code() { local copied; copied=$(wl-paste -n 2>/dev/null) && key_gave "$copied"; }
@@ -42,7 +42,7 @@ holds_a_shown_code || fail "the code left the clipboard though the wipe was refu
 screenshot weston-code-left
 xdotool key ctrl+q
 wait_until "! kill -0 $app 2>/dev/null" 10 || fail "Ctrl+Q did not end the program"
-wait "$app" || { status=$?; cat "$work/umbrata.out" >&2; fail "the program ended with status $status"; }
+wait "$app" || fail "the program ended with status $?"
 [ "$(log_count "replaced by an empty text in the clipboard")" -eq 1 ] || fail "Ctrl+Q did not replace the code"
 ! holds_a_shown_code || fail "the code is still in Weston's clipboard after the window's input"
 [ "$(log_count "was cleared from the clipboard")" -eq 0 ] || fail "a wipe that Weston refused was logged as done"

@@ -121,7 +121,7 @@ close_with_file_exit() {
   wait_until "! kill -0 $1 2>/dev/null" 10 || fail "the program did not end after File, Exit"
   local status=0
   wait "$1" || status=$?
-  [ "$status" -eq 0 ] || { cat "$work/umbrata.out" >&2; fail "exit status $status"; }
+  [ "$status" -eq 0 ] || fail "exit status $status"
 }
 
 # True when the window shows the code box (light gray) with a code in it and its shadow darkening
