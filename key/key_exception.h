@@ -10,6 +10,7 @@
 enum class KeyFailure {
   other,
   no_credential,  // values: the serial number asked for, then those the key holds, comma-separated ("" for none)
+  no_application,  // SELECT of the OTP application failed; values: its status word ("" for none)
 };
 
 // Any failure of the key layer. The model catches these at the edge of each key operation.

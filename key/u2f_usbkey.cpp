@@ -80,7 +80,8 @@ void U2FUsbKey::send_command(const std::uint8_t* request, std::uint32_t length, 
     const int n = read_on_channel(handle, channel, report, std::min(Clock::now() + limits.packet, give_up));
     if (n < 0) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key sending command"));
     if (stop_requested) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key exchange stopped"));
-    if (n == 0 && Clock::now() >= give_up)
+    // Checked after every packet: keep-alives or continuations without end never end a read.
+    if (Clock::now() >= give_up)
       THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key kept the exchange waiting too long"));
     return n;
   };
@@ -114,12 +115,15 @@ void U2FUsbKey::send_command(const std::uint8_t* request, std::uint32_t length, 
 
   std::uint8_t cid[cid_size];
   std::memcpy(cid, report, cid_size);
-  for (std::uint8_t sequence = 0; response.size() < expected; ++sequence) {
+  for (std::size_t sequence = 0; response.size() < expected; ++sequence) {
     n = next_packet(cid);
     if (n == 0) return;  // cut short: the command layer refuses what does not add up
-    if (static_cast<std::size_t>(n) < cont_header_size)
-      THROW_KEY_EXCEPTION(KeyException("U2F continuation packet of " + std::to_string(n) + " bytes"));
+    if (static_cast<std::size_t>(n) <= cont_header_size)
+      THROW_KEY_EXCEPTION(KeyException("U2F continuation packet of " + std::to_string(n) + " bytes carries no data"));
     if (report[cid_size] == cmd_error) THROW_KEY_EXCEPTION(KeyException(error_packet_message(report, n, init_header_size)));
+    if (sequence > max_sequence)
+      THROW_KEY_EXCEPTION(KeyException("U2F response of more than " + std::to_string(max_sequence + 1) +
+                                       " continuation packets"));
     if (report[cid_size] != sequence)
       THROW_KEY_EXCEPTION(KeyException("U2F continuation packet out of sequence: expected " + std::to_string(sequence) +
                                        ", got " + std::to_string(report[cid_size])));
@@ -165,8 +169,20 @@ void U2FUsbKey::setup_header(std::uint8_t*& header) {
   std::uint8_t select[22] = {0x00, channel[0], channel[1], channel[2], channel[3], cmd_msg, 0x00, 0x0E,
                              0x00, 0xA4,       0x04,       0x00,       0x09};
   std::copy(std::begin(application_id), std::end(application_id), select + 13);
-  ByteBuffer ignored;
-  send_command(select, sizeof select, ignored);
+  // A key whose OTP application does not take SELECT would take every command after it as
+  // another application's: it is not used.
+  ByteBuffer reply;
+  send_command(select, sizeof select, reply);
+  const std::size_t length = reply.size() > 6 ? (std::size_t{reply[5]} << 8) | reply[6] : 0;
+  if (length < 2 || reply.size() < init_header_size + length ||
+      reply[init_header_size + length - 2] != 0x90 || reply[init_header_size + length - 1] != 0x00) {
+    char word[5] = "";
+    if (length >= 2 && reply.size() >= init_header_size + length)
+      std::snprintf(word, sizeof word, "%02X%02X", reply[init_header_size + length - 2], reply[init_header_size + length - 1]);
+    THROW_KEY_EXCEPTION(KeyException(KeyFailure::no_application, {word},
+                                     std::string("The key's OTP application did not answer SELECT") +
+                                         (*word ? std::string(" (status word ") + word + ")" : std::string())));
+  }
 
   std::copy(channel, channel + cid_size, header + 1);
   header[5] = cmd_msg;

@@ -14,6 +14,7 @@ constexpr std::size_t init_header_size = 7;   // channel id, command, BCNTH, BCN
 constexpr std::size_t cont_header_size = 5;   // channel id, sequence number
 constexpr std::size_t max_request_body = report_size - init_header_size;  // 57
 // 57 bytes in the initialization packet, 59 in each of at most 128 continuation packets.
+constexpr std::size_t max_sequence = 127;  // continuation packets are numbered 0 to 127
 constexpr std::size_t max_message = max_request_body + 128 * (report_size - cont_header_size);  // 7609
 constexpr std::uint8_t cmd_msg = 0x83;
 constexpr std::uint8_t cmd_init = 0x86;
@@ -37,12 +38,15 @@ class U2FUsbKey : public UsbKey {
 
   // Throws KeyAccessException when the key cannot be written or read, does not answer within
   // the packet limit, keeps the exchange going past its limit or is asked to stop; KeyException
-  // when the key sends an error packet, packets out of sequence or a length no message has.
+  // when the key sends an error packet, packets out of sequence or without data, more than 128
+  // continuation packets, or a length no message has.
   // Keep-alives are skipped. The answer to INIT is its one report, whatever it holds. A response
   // cut short after its first report is returned as collected.
   void send_command(const std::uint8_t* request, std::uint32_t length, ByteBuffer& response) override;
   // Writes one full all-zero output report; true when the write succeeds. Never throws.
   bool is_alive() override;
+  // Allocates a channel and selects the OTP application on it. Throws KeyException of kind
+  // no_application when SELECT is not answered with 90 00.
   void setup_header(std::uint8_t*& header) override;
   void cal_hcode(const ByteBuffer& serial, ByteBuffer& hcode, std::optional<std::uint64_t> time = std::nullopt) override;
   void switch_press_mode(bool on) override;

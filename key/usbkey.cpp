@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 const std::vector<RespCodeRow> resp_code_table = {
@@ -74,10 +75,15 @@ void UsbKey::combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp
   LOG(INFO) << "-> Request package hex is ";
   LOG(INFO) << hex_dump(package).str();
 
+  // An HOTP code stays valid until it is used: neither it nor the answer it comes from is logged.
+  const bool secret = std::exchange(next_answer_secret, false);
   ByteBuffer response;
   send_command(package.data(), static_cast<std::uint32_t>(package.size()), response);
   LOG(INFO) << "-> Response package hex is ";
-  LOG(INFO) << hex_dump(response).str();
+  if (secret)
+    LOG(INFO) << "(an HOTP code's answer of " << response.size() << " bytes, not logged)";
+  else
+    LOG(INFO) << hex_dump(response).str();
 
   // With a U2F header the payload length is BCNTH BCNTL at 5 and 6; without, one byte at 1.
   const std::size_t i = header ? 6 : 1;
@@ -88,7 +94,7 @@ void UsbKey::combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp
 
   data.assign(response.begin() + static_cast<long>(i + 1), response.begin() + static_cast<long>(i + n - 1));
   LOG(INFO) << "-> Parsed response:";
-  LOG(INFO) << hex_dump(data).str();
+  if (!secret) LOG(INFO) << hex_dump(data).str();
   resp_code.assign(response.begin() + static_cast<long>(i + n - 1), response.begin() + static_cast<long>(i + n + 1));
   LOG(INFO) << "-> Response code:";
   LOG(INFO) << hex_dump(resp_code).str();
@@ -106,26 +112,31 @@ void UsbKey::check_resp_code(const ByteBuffer& resp_code) {
     if (row.message == "No such object") THROW_KEY_EXCEPTION(KeyNoObjectException("No such object"));
     THROW_KEY_EXCEPTION(KeyException("resp_code exception: " + row.message));
   }
-  if (!resp_code.empty() && resp_code[0] == 0x61)
+  if (resp_code.size() == 2 && resp_code[0] == 0x61)
     THROW_KEY_EXCEPTION(KeyException("resp_code exception: More data available"));
-  // ISO 7816-4: 62 xx and 63 xx are warnings; 64 xx to 6F xx are errors, known to the table or not.
-  if (resp_code.size() == 2 && resp_code[0] >= 0x64 && resp_code[0] <= 0x6F) {
-    char word[5];
-    std::snprintf(word, sizeof word, "%02X%02X", resp_code[0], resp_code[1]);
-    THROW_KEY_EXCEPTION(KeyException(std::string("resp_code exception: Unknown status word ") + word));
+  char word[5] = "";
+  if (resp_code.size() == 2) std::snprintf(word, sizeof word, "%02X%02X", resp_code[0], resp_code[1]);
+  // ISO 7816-4: 62 xx and 63 xx are warnings, and the command did run. Anything else that is not
+  // 90 00 is no success, whatever a garbled or foreign answer holds.
+  if (resp_code.size() == 2 && (resp_code[0] == 0x62 || resp_code[0] == 0x63)) {
+    LOG(WARNING) << "The key answered with the warning status word " << word;
+    return;
   }
+  THROW_KEY_EXCEPTION(KeyException(std::string("resp_code exception: Unknown status word ") + word));
 }
 
-void UsbKey::op_get_active(ByteBuffer& serial) {
+void UsbKey::op_get_active(ByteBuffer& serial, std::uint32_t* algorithm) {
   LOG(INFO) << "In get active";
   ProtocolBody body;
   body.setup_get_active();
   ByteBuffer data, resp_code;
   combine_send(body, data, resp_code);
   serial.clear();
+  if (algorithm) *algorithm = 0;
   if (data.size() >= user_record_header) {
     if (data[0] == user_record_tag) {
       serial.assign(data.begin() + user_record_header, data.end());
+      if (algorithm) *algorithm = data[2] >> 4;
     } else {
       serial = data;
     }
@@ -231,6 +242,19 @@ auto naming_unknown_serial(UsbKey& key, const ByteBuffer& serial, Exchange excha
 
 std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits, std::optional<std::uint64_t> time) {
   return naming_unknown_serial(key, serial, [&] { return key.op_get_otp(serial, digits, time); });
+}
+
+std::uint32_t counter_code(UsbKey& key, const ByteBuffer& serial, int& digits) {
+  key.keep_next_answer_out_of_log();
+  return credential_code(key, serial, digits);
+}
+
+std::uint32_t algorithm_of(UsbKey& key, const ByteBuffer& serial) {
+  std::vector<User> users;
+  key.op_get_user_info(users);
+  for (const User& user : users)
+    if (user.serial_number == serial) return user.algorithm;
+  return 0;
 }
 
 void make_active(UsbKey& key, const ByteBuffer& serial) {

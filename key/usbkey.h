@@ -31,6 +31,11 @@ class UsbKey;
 // of the 30-second step that holds time (seconds since the epoch; the system clock's when absent).
 std::uint32_t credential_code(UsbKey& key, const ByteBuffer& serial, int& digits,
                               std::optional<std::uint64_t> time = std::nullopt);
+// The next code of an HOTP credential: the key counts up, and the answer stays out of the log.
+std::uint32_t counter_code(UsbKey& key, const ByteBuffer& serial, int& digits);
+// The algorithm of credential serial from the key's list (1 HOTP, 2 TOTP), 0 when the key does
+// not hold it.
+std::uint32_t algorithm_of(UsbKey& key, const ByteBuffer& serial);
 void make_active(UsbKey& key, const ByteBuffer& serial);
 
 struct RespCodeRow {
@@ -56,8 +61,9 @@ class UsbKey {
 
   // Sends length request bytes (report id first) and replaces response with the key's answer.
   virtual void send_command(const std::uint8_t* request, std::uint32_t length, ByteBuffer& response) = 0;
-  // Replaces serial with the serial number of the active credential.
-  virtual void op_get_active(ByteBuffer& serial);
+  // Replaces serial with the serial number of the active credential, and, when given, algorithm
+  // with its algorithm (1 HOTP, 2 TOTP; 0 when the key's answer does not say).
+  virtual void op_get_active(ByteBuffer& serial, std::uint32_t* algorithm = nullptr);
   // Appends one User per credential on the key, in the key's order.
   virtual void op_get_user_info(std::vector<User>& users);
   virtual void op_personlization(std::uint8_t first, std::uint8_t second, std::uint8_t third, const ByteBuffer& s_value,
@@ -66,7 +72,8 @@ class UsbKey {
   // digits receives its length.
   virtual std::uint32_t op_get_otp(const ByteBuffer& serial, int& digits, std::optional<std::uint64_t> time = std::nullopt);
   // Runs one request: data receives the response data and resp_code the status word. Returns
-  // only when the status word is accepted; data and resp_code are replaced, never appended to.
+  // only for 90 00 and the ISO 7816 warnings 62 xx and 63 xx; data and resp_code are replaced,
+  // never appended to.
   virtual void combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp_code);
   // Points header at a filled 8-byte transport header, or sets it to null for none.
   virtual void setup_header(std::uint8_t*& header);
@@ -84,8 +91,11 @@ class UsbKey {
   // Makes an exchange in progress on another thread end at its next packet with a
   // KeyAccessException, and every later one at once. The one call that is safe from any thread.
   void request_stop() { stop_requested = true; }
+  // The next exchange's answer holds a secret: its length alone is logged.
+  void keep_next_answer_out_of_log() { next_answer_secret = true; }
 
  protected:
   hid_device* handle;
   std::atomic<bool> stop_requested{false};
+  bool next_answer_secret = false;
 };

@@ -31,14 +31,14 @@ bool parse_number(const std::string& text, unsigned long max, int base, unsigned
 }  // namespace
 
 const char* Faults::names_help() {
-  return "bad-nonce, short-init, truncate, silent, status SW (4 hex digits), bad-length [VALUE], "
+  return "bad-nonce, short-init, truncate, silent, status SW (4 hex digits), select-status SW, bad-length [VALUE], "
          "foreign-report, remove, out-of-sequence, keepalive N [STATUS], error CODE [LENGTH], "
-         "init-error CODE [LENGTH], stale N, answer HEX, latency MS";
+         "init-error CODE [LENGTH], stale N, answer HEX, latency MS, endless-keepalive, empty-continuation";
 }
 
 bool Faults::arm(const std::string& name, const std::string& argument, std::string& error) {
   unsigned long value = 0;
-  const bool takes_argument = name == "status" || name == "bad-length" || name == "latency" || name == "keepalive" ||
+  const bool takes_argument = name == "status" || name == "select-status" || name == "bad-length" || name == "latency" || name == "keepalive" ||
                               name == "error" || name == "init-error" || name == "stale" || name == "answer";
   // Faults of two arguments take them as one, separated by a blank.
   const auto blank = argument.find(' ');
@@ -57,6 +57,10 @@ bool Faults::arm(const std::string& name, const std::string& argument, std::stri
     truncate = true;
   } else if (name == "silent") {
     silent = true;
+  } else if (name == "endless-keepalive") {
+    endless_keepalive = true;
+  } else if (name == "empty-continuation") {
+    empty_continuation = true;
   } else if (name == "foreign-report") {
     foreign_report = true;
   } else if (name == "remove") {
@@ -94,12 +98,12 @@ bool Faults::arm(const std::string& name, const std::string& argument, std::stri
       return false;
     }
     stale = value;
-  } else if (name == "status") {
+  } else if (name == "status" || name == "select-status") {
     if (argument.size() != 4 || !parse_number(argument, 0xFFFF, 16, value)) {
-      error = "fault status needs a status word of 4 hex digits, for example 6984";
+      error = "fault " + name + " needs a status word of 4 hex digits, for example 6984";
       return false;
     }
-    status = static_cast<std::uint16_t>(value);
+    (name == "status" ? status : select_status) = static_cast<std::uint16_t>(value);
   } else if (name == "bad-length") {
     if (argument.empty()) {
       value = 0x01;
@@ -128,6 +132,7 @@ void U2fDevice::reset() {
   channels_.clear();
   selected_.clear();
   pending_.reset();
+  stream_.reset();
 }
 
 bool U2fDevice::allocated(std::uint32_t cid) const {
@@ -178,6 +183,7 @@ DeviceOutput U2fDevice::handle(const Bytes& raw) {
 
   if (report[4] & 0x80) {
     const std::uint8_t cmd = report[4];
+    stream_.reset();
     if (pending_) {
       if (pending_->cid != cid) return error(cid, err_channel_busy);
       pending_.reset();
@@ -209,6 +215,15 @@ DeviceOutput U2fDevice::handle(const Bytes& raw) {
 }
 
 DeviceOutput U2fDevice::tick() {
+  if (stream_ && clock_() >= stream_->due) {
+    stream_->due = clock_() + std::chrono::milliseconds(1);
+    Bytes report = stream_->keepalive ? frame(stream_->cid, cmd_keepalive, {1}).front() : Bytes(cont_header, 0);
+    if (!stream_->keepalive) {
+      put_cid(report, stream_->cid);
+      report[4] = stream_->next_seq++;
+    }
+    return {{std::move(report)}, false};
+  }
   if (!pending_ || clock_() < pending_->deadline) return {};
   const std::uint32_t cid = pending_->cid;
   pending_.reset();
@@ -216,6 +231,7 @@ DeviceOutput U2fDevice::tick() {
 }
 
 std::optional<std::chrono::steady_clock::time_point> U2fDevice::next_deadline() const {
+  if (stream_) return stream_->due;
   if (!pending_) return std::nullopt;
   return pending_->deadline;
 }
@@ -297,7 +313,10 @@ DeviceOutput U2fDevice::msg(std::uint32_t cid, const Bytes& apdu) {
   const bool is_select = apdu.size() >= 2 && apdu[0] == 0x00 && apdu[1] == 0xA4;
   Faults& f = *faults_;
   Bytes response;
-  if (!is_select && f.status) {
+  if (is_select && f.select_status) {
+    response = status_only(*f.select_status);
+    f.select_status.reset();
+  } else if (!is_select && f.status) {
     response = status_only(*f.status);
     f.status.reset();
   } else if (!is_select && f.answer) {
@@ -325,6 +344,16 @@ DeviceOutput U2fDevice::msg(std::uint32_t cid, const Bytes& apdu) {
   if (f.out_of_sequence && reports.size() > 1) {
     f.out_of_sequence = false;
     reports[1][4] = 1;
+  }
+  if (!is_select && (f.endless_keepalive || f.empty_continuation)) {
+    stream_ = Stream{cid, f.endless_keepalive, 0, clock_()};
+    DeviceOutput out{{}, false};
+    if (f.empty_continuation) {
+      out.reports.push_back(frame(cid, cmd_msg, Bytes(max_message, 0)).front());
+      out.reports.front().resize(init_header);
+    }
+    f.endless_keepalive = f.empty_continuation = false;
+    return out;
   }
   DeviceOutput out{{}, false};
   if (!is_select && f.keepalives) {

@@ -48,6 +48,7 @@ struct Faults {
   bool truncate = false;        // next response of more than one packet: only its first is sent
   bool silent = false;          // next exchange: no answer at all
   std::optional<std::uint16_t> status;  // next application command but SELECT: this status word alone
+  std::optional<std::uint16_t> select_status;  // next SELECT: this status word alone
   std::optional<Bytes> answer;  // next application command but SELECT: these data, then 90 00
   // Next application command but SELECT: BCNTL replaced (0-255), or BCNTH and BCNTL (256-65535).
   std::optional<std::uint16_t> bad_length;
@@ -57,6 +58,11 @@ struct Faults {
   // Next application command but SELECT: that many keep-alives with this status come first.
   std::size_t keepalives = 0;
   std::uint8_t keepalive_status = 1;
+  // Next application command but SELECT: never answered; keep-alives (endless-keepalive), or an
+  // announced long answer whose continuation packets carry no data (empty-continuation), come
+  // one a millisecond, their sequence numbers counting on past 127, until the next request.
+  bool endless_keepalive = false;
+  bool empty_continuation = false;
   // Next application command but SELECT (error), or next INIT (init-error): an error packet
   // with this code, cut to error_length bytes.
   std::optional<std::uint8_t> error, init_error;
@@ -90,6 +96,7 @@ class U2fDevice {
   DeviceOutput handle(const Bytes& report);
   // Ends a request whose continuation packets stopped coming.
   DeviceOutput tick();
+  // Sends the next report of an endless stream that is due.
   std::optional<std::chrono::steady_clock::time_point> next_deadline() const;
   // Answers to INITs that other programs sent before: broadcast channel, other nonces.
   std::vector<Bytes> stale_reports(std::size_t count);
@@ -104,6 +111,14 @@ class U2fDevice {
     Bytes payload;
     std::uint8_t next_seq;
     std::chrono::steady_clock::time_point deadline;
+  };
+
+  // An answer that never comes to an end: one report a millisecond on cid.
+  struct Stream {
+    std::uint32_t cid;
+    bool keepalive;
+    std::uint8_t next_seq;
+    std::chrono::steady_clock::time_point due;
   };
 
   DeviceOutput dispatch(std::uint32_t cid, std::uint8_t cmd, const Bytes& payload);
@@ -121,6 +136,7 @@ class U2fDevice {
   std::deque<std::uint32_t> channels_;  // oldest first; the oldest is dropped past max_channels
   std::map<std::uint32_t, bool> selected_;
   std::optional<Pending> pending_;
+  std::optional<Stream> stream_;
 };
 
 }  // namespace keysim

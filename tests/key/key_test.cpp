@@ -97,12 +97,26 @@ TEST_F(Key, StatusWordsFromTheKey) {
   const std::pair<const char*, std::string> cases[] = {
       {"9000", "ok"}, {"6A80", error + "Wrong syntax"}, {"6984", "KeyNoObjectException: No such object"},
       {"6110", error + "More data available"}, {"6F00", error + "Unknown status word 6F00"},
-      {"64A1", error + "Unknown status word 64A1"}, {"6283", "ok"}, {"6310", "ok"},  // ISO 7816 warnings
+      {"64A1", error + "Unknown status word 64A1"}, {"0000", error + "Unknown status word 0000"},
+      {"9001", error + "Unknown status word 9001"}, {"7FFF", error + "Unknown status word 7FFF"},
+      {"A000", error + "Unknown status word A000"},
+      {"6283", "ok"}, {"6310", "ok"},  // ISO 7816 warnings, logged as such
   };
   for (const auto& [sw, expected] : cases) {
     arm(std::string("status ") + sw);
     ByteBuffer serial;
     EXPECT_EQ(outcome([&] { key->op_get_active(serial); }), expected) << sw;
+  }
+  EXPECT_NE(log.read_log().find(" WARNING [default] The key answered with the warning status word 6310\n"), std::string::npos);
+
+  // A key whose OTP application refuses SELECT is not asked the command at all.
+  for (const char* sw : {"6A82", "9001"}) {
+    arm(std::string("select-status ") + sw);
+    sim.clear_reports();
+    ByteBuffer serial;
+    EXPECT_EQ(outcome([&] { key->op_get_active(serial); }),
+              "KeyException: The key's OTP application did not answer SELECT (status word " + std::string(sw) + ")");
+    EXPECT_EQ(sim.reports("key0", true).size(), 2u) << "INIT and SELECT only";
   }
 }
 
@@ -131,6 +145,10 @@ TEST_F(Key, FaultsEndInTheirOutcomeAndTheKeyRecovers) {
       {"keepalive 15", "ok", {std::chrono::milliseconds(1000), std::chrono::seconds(30)}}, {"keepalive 2 2", "ok", never},
       {"keepalive 20", "KeyAccessException: U2F usb key kept the exchange waiting too long",
        {std::chrono::milliseconds(2000), std::chrono::milliseconds(1000)}},
+      // Answers that never end: the whole exchange is bounded, not only each wait.
+      {"endless-keepalive", "KeyAccessException: U2F usb key kept the exchange waiting too long",
+       {std::chrono::milliseconds(2000), std::chrono::milliseconds(500)}},
+      {"empty-continuation", "KeyException: U2F continuation packet of 5 bytes carries no data", never},
       {"remove", no_answer, never},
   };
   for (const Case& c : cases) {
