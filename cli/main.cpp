@@ -134,11 +134,22 @@ int command_code(const Options& options) {
   std::uint32_t code = 0;
   int digits = 0;
   std::int64_t now = 0;
+  bool counted = false;
   retry_until_touched([&] {
-    serial = options.serial ? bytes_of(*options.serial) : active_serial(*key);
+    std::uint32_t algorithm = 0;
+    if (options.serial) {
+      serial = bytes_of(*options.serial);
+    } else {
+      key->op_get_active(serial, &algorithm);
+      if (serial.empty()) throw KeyException("the key has no active credential");
+    }
+    // An HOTP code is still valid until it is used: neither it nor the key's answer is logged.
+    if (algorithm == 0) algorithm = algorithm_of(*key, serial);
+    counted = algorithm == 1;
     now = calendar_seconds();
-    code = credential_code(*key, serial, digits);
+    code = counted ? counter_code(*key, serial, digits) : credential_code(*key, serial, digits);
   });
+  if (counted) std::cerr << "This is an HOTP code: the key's counter moved on by one." << std::endl;
   const QString text = QString("%1").arg(code, digits, 10, QChar('0'));
   if (!options.json) {
     print(text);

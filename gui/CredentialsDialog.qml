@@ -136,11 +136,22 @@ TitleDialog {
             Keys.onReturnPressed: dialog.copy_code()
             Keys.onEnterPressed: dialog.copy_code()
             delegate: ItemDelegate {
+                id: row
                 width: list.width
                 height: 30
                 text: dialog.row_text(modelData)
                 font.pixelSize: 13
                 highlighted: modelData.serial === dialog.selected_serial
+                // Serial numbers are the key's text: shown as their characters, never as markup.
+                contentItem: Text {
+                    text: row.text
+                    textFormat: Text.PlainText
+                    font: row.font
+                    color: row.highlighted ? row.palette.highlightedText : row.palette.text
+                    elide: Text.ElideRight
+                    verticalAlignment: Text.AlignVCenter
+                    Accessible.ignored: true
+                }
                 onClicked: {
                     dialog.select_row(index)
                     list.forceActiveFocus()

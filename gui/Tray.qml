@@ -77,7 +77,8 @@ Platform.SystemTrayIcon {
         Instantiator {
             model: tray.rows
             delegate: Platform.MenuItem {
-                text: tray.entry_text(modelData)
+                // A menu item takes & as its mnemonic's mark: a serial number's own is doubled.
+                text: tray.entry_text(modelData).replace(/&/g, "&&")
                 enabled: modelData.totp
                 onTriggered: {
                     tray.picked = modelData.serial

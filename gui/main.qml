@@ -335,6 +335,8 @@ ApplicationWindow {
 
         Text {
             objectName: "token_info_text"
+            // The serial number is the key's text: shown as its characters, never as markup.
+            textFormat: Text.PlainText
             Accessible.role: Accessible.StaticText
             Accessible.name: text.trim().replace(/,?\s*\n/g, ", ")
             text: dialog_token_info.has_info

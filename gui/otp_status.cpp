@@ -16,11 +16,14 @@ Clock system_clock_ms() {
 // In English, as the log writes them; the views translate them in the context "model".
 const QString press_key_text = QStringLiteral(QT_TRANSLATE_NOOP("model", "Press the key to get the OTP!"));
 const QString access_failure_text = QStringLiteral(QT_TRANSLATE_NOOP("model", "Failed to access the key.\nRe-plug in the key!"));
+const QString no_application_text = QStringLiteral(QT_TRANSLATE_NOOP("model", "This key's OTP application does not answer: the key is not used."));
 
 // What one job learned: the serial number, if it had to read it, and the code of its step.
 struct OtpStatus::Answer {
   ByteBuffer serial;  // of the credential the code belongs to
   bool serial_read = false;
+  std::uint32_t algorithm = 0;  // read with the serial number
+  bool counted = false;         // an HOTP code that the user asked for
   std::int64_t step = 0;
   std::uint32_t code = 0;
   int digits = 0;
@@ -30,7 +33,7 @@ struct OtpStatus::Answer {
 OtpStatus::OtpStatus(std::shared_ptr<KeySession> session, int tick_ms, QObject* parent)
     : QObject(parent), session(std::move(session)) {
   expiry.setSingleShot(true);
-  connect(&expiry, &QTimer::timeout, this, [this] { expire_code(clock()); });
+  connect(&expiry, &QTimer::timeout, this, [this] { get_hotp() ? take_down_code() : expire_code(clock()); });
   connect(&ticker, &QTimer::timeout, this, &OtpStatus::tick);
   if (tick_ms <= 0) return;
   ticker.start(tick_ms);
@@ -43,19 +46,26 @@ void OtpStatus::tick() {
   const std::int64_t step = step_index(now);
   expire_code(now);
   // Of the code on show, which may be the last step's for grace_ms.
-  const std::int64_t end_ms = ((code_shown ? shown_step : step) + 1) * step_seconds * 1000;
+  const std::int64_t end_ms = ((code_shown && !get_hotp() ? shown_step : step) + 1) * step_seconds * 1000;
   set_remain(static_cast<int>(std::max<std::int64_t>(0, end_ms - now) / 1000));
-  if (!session || (code_shown && shown_step == step)) return;
+  if (!session || key_unusable || get_hotp() || (code_shown && shown_step == step)) return;
+  const bool read_active = serial_bytes.empty() || algorithm == 0;
   session->post(
       this,
-      [this, answer = Answer{serial_bytes, false, step, 0, 0, {}}](UsbKey& key) mutable -> std::function<void()> {
+      [this, answer = Answer{serial_bytes, read_active, algorithm, false, step, 0, 0, {}}](UsbKey& key) mutable -> std::function<void()> {
         answer.outcome = attempt([&] {
-          if (answer.serial.empty()) {
+          if (answer.serial_read) {
             LOG(INFO) << "update serial num";
-            answer.serial_read = true;
-            key.op_get_active(answer.serial);
+            key.op_get_active(answer.serial, &answer.algorithm);
             LOG(INFO) << "get serial num=" << hex_dump(answer.serial).str();
             if (answer.serial.empty()) return;
+            // A record without its algorithm: the list has it.
+            if (answer.algorithm == 0) answer.algorithm = algorithm_of(key, answer.serial);
+          }
+          if (answer.algorithm != totp_algorithm) {
+            if (answer.algorithm != hotp_algorithm)
+              LOG(WARNING) << "The key did not say what kind the active credential is: no code asked for";
+            return;
           }
           LOG(INFO) << "update otp";
           answer.code = credential_code(key, answer.serial, answer.digits,
@@ -72,14 +82,40 @@ void OtpStatus::tick() {
       "code");
 }
 
+void OtpStatus::next_code() {
+  if (!session || key_unusable || !get_hotp()) return;
+  session->post(
+      this,
+      [this, answer = Answer{serial_bytes, false, hotp_algorithm, true, -1, 0, 0, {}}](UsbKey& key) mutable -> std::function<void()> {
+        answer.outcome = attempt([&] { answer.code = counter_code(key, answer.serial, answer.digits); });
+        if (answer.outcome.kind == Outcome::done)
+          LOG(INFO) << "An HOTP code was asked for: the key's counter moved on by one";
+        else
+          LOG(ERROR) << "The HOTP code was not given";
+        return [this, answer] { take(answer); };
+      },
+      "next_code");
+}
+
+void OtpStatus::forget_code() {
+  if (get_hotp()) take_down_code();
+}
+
 void OtpStatus::take(const Answer& answer) {
-  if (answer.serial_read && !answer.serial.empty() && serial_bytes.empty()) {
+  if (answer.serial_read && !answer.serial.empty() && (serial_bytes.empty() || answer.serial == serial_bytes)) {
+    const bool changed = answer.serial != serial_bytes || answer.algorithm != algorithm;
     serial_bytes = answer.serial;
     serial_num = text_of(serial_bytes);
-    emit serial_num_changed();
+    algorithm = answer.algorithm;
+    if (changed) emit serial_num_changed();
   }
   // Asked for before another credential was made active: not this one's.
-  if (answer.serial != serial_bytes) return;
+  if (answer.serial != serial_bytes || answer.counted != get_hotp()) return;
+  if (answer.outcome.kind == Outcome::refused && answer.outcome.failure == KeyFailure::no_application) {
+    key_unusable = true;
+    show_failure(no_application_text);
+    return;
+  }
   switch (answer.outcome.kind) {
     case Outcome::touch:
       show_failure(press_key_text);
@@ -94,7 +130,11 @@ void OtpStatus::take(const Answer& answer) {
     case Outcome::done:
       break;
   }
-  if (serial_bytes.empty()) return;
+  if (serial_bytes.empty() || (!answer.counted && algorithm != totp_algorithm)) return;
+  if (answer.counted) {
+    show_code(static_cast<int>(answer.code), answer.digits, -1);
+    return;
+  }
   if (step_index(clock()) != answer.step) {
     LOG(INFO) << "The code came after its step ended; not shown";
     return;
@@ -113,10 +153,10 @@ void OtpStatus::set_press_mode(bool on) {
 
 void OtpStatus::use_credential(const QString& serial) {
   serial_bytes = bytes_of(serial);
-  if (serial != serial_num) {
-    serial_num = serial;
-    emit serial_num_changed();
-  }
+  // Read again with the serial number at the next tick: HOTP or TOTP, it decides what is asked.
+  algorithm = 0;
+  serial_num = serial;
+  emit serial_num_changed();
   show_failure("");
 }
 
@@ -150,10 +190,11 @@ void OtpStatus::show_failure(const QString& message) {
 }
 
 void OtpStatus::expire_code(std::int64_t now) {
-  if (code_shown && now >= (shown_step + 1) * step_seconds * 1000 + grace_ms) take_down_code();
+  if (code_shown && !get_hotp() && now >= (shown_step + 1) * step_seconds * 1000 + grace_ms) take_down_code();
 }
 
 void OtpStatus::schedule_expiry() {
+  if (get_hotp()) return expiry.start(hotp_shown_ms);
   const std::int64_t due = (shown_step + 1) * step_seconds * 1000 + grace_ms;
   expiry.start(static_cast<int>(std::clamp<std::int64_t>(due - clock(), 0, std::int64_t{step_seconds} * 1000 + grace_ms)));
 }

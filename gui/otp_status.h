@@ -16,6 +16,10 @@
 // Lives on the GUI thread, like everything it holds; the key is reached through jobs on the
 // session. The model's own timer ticks, and its clock decides which step's code is shown: no code
 // is shown past its step plus grace_ms.
+//
+// An HOTP credential's key counts up at every code, and a service accepts only a few codes ahead
+// of the last it saw: for one, the model asks the key for nothing by itself, only at next_code().
+// While the active credential's algorithm is not known, it asks for no code at all.
 class OtpStatus : public QObject {
   Q_OBJECT
   Q_PROPERTY(QString serial_num READ get_serial_num NOTIFY serial_num_changed)
@@ -27,9 +31,13 @@ class OtpStatus : public QObject {
   Q_PROPERTY(int step READ get_step CONSTANT)
   // Whole seconds left in the current step, by the model's clock, as of the last tick.
   Q_PROPERTY(int remain READ get_remain NOTIFY remain_changed)
+  // The active credential is HOTP: a code only at next_code(), with no countdown.
+  Q_PROPERTY(bool hotp READ get_hotp NOTIFY serial_num_changed)
 
  public:
   static constexpr std::int64_t grace_ms = 1300;
+  // How long an HOTP code stays on show when it is neither copied nor followed by another.
+  static constexpr int hotp_shown_ms = 60000;
 
   // session may be null (no key to ask); tick_ms 0 leaves the ticks to the caller.
   explicit OtpStatus(std::shared_ptr<KeySession> session, int tick_ms = 0, QObject* parent = nullptr);
@@ -38,6 +46,11 @@ class OtpStatus : public QObject {
   // the key for it (once: a request still pending is not repeated); for a key whose serial number
   // is not read yet, the same job reads it first. Never waits on the key.
   Q_INVOKABLE void tick();
+  // The next code of an HOTP credential: one exchange, one count up of the key, however often it
+  // is called before the code comes. Does nothing for any other credential.
+  Q_INVOKABLE void next_code();
+  // Takes an HOTP code off the page, once the user has copied it.
+  Q_INVOKABLE void forget_code();
   // Asks the key to turn press mode on or off; press_mode_set tells how it went.
   Q_INVOKABLE void set_press_mode(bool on);
   // The key's active credential is now serial: its code is asked for at the next tick.
@@ -50,6 +63,7 @@ class OtpStatus : public QObject {
   QString get_err_msg() const { return err_msg; }
   int get_step() const { return step_seconds; }
   int get_remain() const { return remain; }
+  bool get_hotp() const { return algorithm == hotp_algorithm; }
   // The step whose code is shown, -1 for none yet.
   std::int64_t get_shown_step() const { return code_shown ? shown_step : -1; }
   void set_clock(Clock value) { clock = std::move(value); }
@@ -74,12 +88,16 @@ class OtpStatus : public QObject {
   void expire_code(std::int64_t now);
   void schedule_expiry();
 
+  static constexpr std::uint32_t hotp_algorithm = 1, totp_algorithm = 2;
+
   std::shared_ptr<KeySession> session;
   Clock clock = system_clock_ms();
   QTimer ticker;
   QTimer expiry;
   ByteBuffer serial_bytes;
   QString serial_num;
+  std::uint32_t algorithm = 0;  // of the active credential; 0 until the key said
+  bool key_unusable = false;     // its OTP application refused SELECT: asked nothing more
   bool code_shown = false;
   std::int64_t shown_step = -1;
   int otp = 0;

@@ -10,6 +10,8 @@ Item {
 
     // The published model; its own timer asks the key, and its clock says what is left of the step.
     readonly property QtObject model: otp_status
+    // An HOTP credential: a code only when the user asks, as each one counts the key up.
+    readonly property bool hotp: model !== null && model.hotp
 
     function pad(num, width, delimiter) {
         return CodeFormat.pad(num, width, delimiter)
@@ -83,8 +85,12 @@ Item {
                 sourceSize: Qt.size(50, 50)
                 fillMode: Image.PreserveAspectFit
             }
-            // What the label shows, without the blank.
-            onClicked: main_frame.copy_to_clipboard(otp_value_bar.text.replace(/ /g, ""))
+            // What the label shows, without the blank. An HOTP code is used once: copied, it goes.
+            onClicked: {
+                main_frame.copy_to_clipboard(otp_value_bar.text.replace(/ /g, ""))
+                if (otp_page.hotp)
+                    otp_page.model.forget_code()
+            }
         }
 
         Shortcut {
@@ -104,7 +110,7 @@ Item {
             Accessible.description: qsTr("Seconds left in the code's %n-second step", "", most)
             readonly property int remain: otp_page.model !== null ? otp_page.model.remain : 0
             readonly property int most: otp_page.model !== null ? otp_page.model.step : 30  // remain at a step boundary
-            readonly property string text: otp_value_bar.has_code ? qsTr("%n seconds left", "", remain) : ""
+            readonly property string text: otp_value_bar.has_code && !otp_page.hotp ? qsTr("%n seconds left", "", remain) : ""
             readonly property var words: CodeFormat.around_number(text, remain)
             visible: text !== ""
             anchors.horizontalCenter: parent.horizontalCenter
@@ -167,6 +173,47 @@ Item {
             }
         }
 
+        Column {
+            id: hotp_panel
+            objectName: "hotp_panel"
+            visible: otp_page.hotp
+            width: parent.width - 20
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: otp_value_bar.bottom
+            anchors.topMargin: 15
+            spacing: 10
+
+            Label {
+                objectName: "hotp_note"
+                width: parent.width
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+                // The serial number is the key's text, never markup.
+                textFormat: Text.PlainText
+                text: otp_page.hotp ? qsTr("%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.").arg(otp_page.model.serial_num) : ""
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+                font.pixelSize: 13
+                color: "black"
+            }
+
+            Button {
+                id: btn_next_code
+                objectName: "btn_next_code"
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: qsTr("Next code")
+                Accessible.description: qsTr("Asks the key for the next code, which counts it up")
+                font.pixelSize: 14
+                onClicked: otp_page.model.next_code()
+            }
+        }
+
+        Shortcut {
+            sequences: ["Return", "Enter"]
+            enabled: otp_page.hotp
+            onActivated: btn_next_code.clicked()
+        }
+
         Label {
             id: bar_information
             objectName: "bar_information"
@@ -176,7 +223,7 @@ Item {
             text: (otp_page.model !== null && !otp_page.model.has_code) ? Messages.model_text(otp_page.model.err_msg) : ""
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
-            anchors.top: otp_value_bar.bottom
+            anchors.top: otp_page.hotp ? hotp_panel.bottom : otp_value_bar.bottom
             anchors.topMargin: 15
             font.pixelSize: 18
             color: "red"

@@ -20,7 +20,8 @@ status_of() { local s=0; "$cli" "$@" >/dev/null 2>"$work/err" || s=$?; echo "$s"
 cat >"$work/keys.json" <<JSON
 {"keys": [{"id": "key0", "product_id": 2136, "press_mode_supported": true, "active": "OT000001",
            "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
-                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"}]},
+                           {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
+                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]},
           {"id": "key1", "product_id": 2137, "openable": false}]}
 JSON
 "$keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
@@ -31,8 +32,15 @@ is_code "$("$cli" code)" --totp -d 6 "$sha1" || fail "code is not oathtool's SHA
 is_code "$("$cli" code --serial OT000002)" --totp=sha256 -d 8 "$sha256" || fail "code --serial is not oathtool's SHA-256 code"
 "$cli" set-active OT000002 && is_code "$("$cli" code)" --totp=sha256 -d 8 "$sha256" || fail "set-active did not switch"
 for c in "code --serial OT9" "set-active OT9"; do
-  [ "$(status_of $c)" = 1 ] && grep -qx "umbrata-cli: No credential OT9 on the key; it holds OT000001, OT000002" "$work/err" ||
+  [ "$(status_of $c)" = 1 ] && grep -qx "umbrata-cli: No credential OT9 on the key; it holds OT000001, OT000002, HT000001" "$work/err" ||
     fail "$c: $(cat "$work/err")"
+done
+# An HOTP code is asked for on purpose: each one is the next, it says so, and no log keeps it.
+for counter in 0 1; do
+  hotp=$("$cli" code --serial HT000001 2>"$work/err")
+  [ "$hotp" = "$(oathtool -b -c "$counter" "$sha1")" ] || fail "HOTP code $counter is $hotp, not oathtool's"
+  grep -qx "This is an HOTP code: the key's counter moved on by one." "$work/err" || fail "HOTP: $(cat "$work/err")"
+  ! grep -rqF "$hotp" "$XDG_DATA_HOME" || fail "the log holds the HOTP code $hotp"
 done
 for c in code info list; do "$cli" "$c" --json | python3 -m json.tool >/dev/null || fail "$c --json is not JSON"; done
 
