@@ -112,20 +112,21 @@ CopiedCode::Wipe CopiedCode::wipe(Moment moment) {
       break;
   }
   QClipboard* clipboard = QGuiApplication::clipboard();
-  const bool owned = clipboard->ownsClipboard() && clipboard->mimeData(QClipboard::Clipboard)->hasFormat(copy_mark);
-  // Another program's copy has taken this one's place; or, after a refused clear, the code is
-  // still there though another program holds it (a clipboard manager that brought it back).
-  if (!owned && !(left && clipboard->text(QClipboard::Clipboard) == code)) return Wipe::other;
+  // Judged by what the clipboard holds, not by who holds it: a clipboard manager takes each copy
+  // over as its own, the code with it.
+  if (clipboard->text(QClipboard::Clipboard) != code) return Wipe::other;
   const desktop::QtClipboardWipe way = desktop::qt_clipboard_wipe();
   if (way == desktop::QtClipboardWipe::replace_at_input && moment == Moment::expiry) return Wipe::refused;
-  if (way == desktop::QtClipboardWipe::clear && owned) {
+  if (way == desktop::QtClipboardWipe::clear) {
     clipboard->clear(QClipboard::Clipboard);
     // Read back from the desktop, which now holds the clipboard.
-    return clipboard->text(QClipboard::Clipboard) == code ? Wipe::refused : Wipe::cleared;
+    if (clipboard->text(QClipboard::Clipboard) != code) return Wipe::cleared;
   }
   // A compositor such as Weston keeps a copy of a selection whose owner lets go of it, and a
-  // copy held by another program is not ours to clear: only another selection takes its place.
+  // clipboard manager may bring the code back into an emptied clipboard: only another copy takes
+  // its place, which takes the selection back from whichever program holds it.
   clipboard->setText(QStringLiteral(""), QClipboard::Clipboard);
+  if (clipboard->text(QClipboard::Clipboard) == code) return Wipe::refused;
   return way == desktop::QtClipboardWipe::replace_at_input && moment == Moment::quit ? Wipe::offered : Wipe::replaced;
 }
 

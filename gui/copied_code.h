@@ -5,13 +5,13 @@
 #include <QTimer>
 
 // A code the user copied, and its removal from the clipboard after its lifetime and at quit:
-// only while the clipboard still holds that copy, never what was copied since. Lives on the GUI
-// thread.
+// only while the clipboard still holds that code, whichever program holds it now (a clipboard
+// manager takes a copy over as its own), never what was copied since. Lives on the GUI thread.
 //
 // A desktop may refuse the removal: a Wayland compositor takes a new selection from a window
-// only with the serial of a fresh input event, and only a compositor that offers data control
-// lets a program clear it without one. Then the code stays "left", and the removal is tried
-// again at the window's next input and at quit.
+// only with the serial of a fresh input event, only a compositor that offers data control lets
+// a program clear it without one, and one that does not answer in time refuses it too. Then
+// the code stays "left", and the removal is tried again at the window's next input and at quit.
 class CopiedCode : public QObject {
   Q_OBJECT
 

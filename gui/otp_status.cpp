@@ -103,11 +103,7 @@ void OtpStatus::forget_code() {
 
 void OtpStatus::take(const Answer& answer) {
   if (answer.serial_read && !answer.serial.empty() && (serial_bytes.empty() || answer.serial == serial_bytes)) {
-    const bool changed = answer.serial != serial_bytes || answer.algorithm != algorithm;
-    serial_bytes = answer.serial;
-    serial_num = text_of(serial_bytes);
-    algorithm = answer.algorithm;
-    if (changed) emit serial_num_changed();
+    set_active_credential(answer.serial, answer.algorithm);
   }
   // Asked for before another credential was made active: not this one's.
   if (answer.serial != serial_bytes || answer.counted != get_hotp()) return;
@@ -152,12 +148,17 @@ void OtpStatus::set_press_mode(bool on) {
 }
 
 void OtpStatus::use_credential(const QString& serial) {
-  serial_bytes = bytes_of(serial);
   // Read again with the serial number at the next tick: HOTP or TOTP, it decides what is asked.
-  algorithm = 0;
-  serial_num = serial;
-  emit serial_num_changed();
+  set_active_credential(bytes_of(serial), 0);
   show_failure("");
+}
+
+void OtpStatus::set_active_credential(const ByteBuffer& serial, std::uint32_t kind) {
+  if (serial == serial_bytes && kind == algorithm) return;
+  serial_bytes = serial;
+  serial_num = text_of(serial_bytes);
+  algorithm = kind;
+  emit serial_num_changed();
 }
 
 void OtpStatus::show_code(int value, int count, std::int64_t step) {

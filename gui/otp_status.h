@@ -48,7 +48,7 @@ class OtpStatus : public QObject {
   Q_INVOKABLE void tick();
   // The next code of an HOTP credential: one exchange, one count up of the key, however often it
   // is called before the code comes. Does nothing for any other credential.
-  Q_INVOKABLE void next_code();
+  Q_INVOKABLE virtual void next_code();
   // Takes an HOTP code off the page, once the user has copied it.
   Q_INVOKABLE void forget_code();
   // Asks the key to turn press mode on or off; press_mode_set tells how it went.
@@ -79,6 +79,8 @@ class OtpStatus : public QObject {
   // Empties the code box and shows message instead.
   void show_failure(const QString& message);
   void set_remain(int seconds);
+  // The key's active credential: its serial number, and its algorithm (0 while not known).
+  void set_active_credential(const ByteBuffer& serial, std::uint32_t kind);
 
  private:
   struct Answer;

@@ -4,7 +4,11 @@
 
 #include <wayland-client.h>
 
-#include <algorithm>
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -71,6 +75,72 @@ void registry_global(void* data, wl_registry* registry, std::uint32_t name, cons
 void registry_global_remove(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener registry_listener = {registry_global, registry_global_remove};
 
+using Clock = std::chrono::steady_clock;
+
+// How long the compositor may take to answer one round trip: the window waits no longer.
+constexpr std::chrono::milliseconds answer_time{1000};
+
+enum class Answer { given, none, broken };
+
+void sync_done(void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; }
+const wl_callback_listener sync_listener = {sync_done};
+
+// Reads and dispatches the compositor's events until done is set, the deadline passes (none) or
+// the connection fails (broken).
+Answer dispatch_until(wl_display* display, const bool& done, Clock::time_point deadline) {
+  const int fd = wl_display_get_fd(display);
+  for (;;) {
+    while (wl_display_prepare_read(display) != 0)
+      if (wl_display_dispatch_pending(display) < 0) return Answer::broken;
+    if (done) {
+      wl_display_cancel_read(display);
+      return Answer::given;
+    }
+    // A full socket takes the rest of the requests once the compositor has read some.
+    const int flushed = wl_display_flush(display);
+    if (flushed < 0 && errno != EAGAIN) {
+      wl_display_cancel_read(display);
+      return Answer::broken;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      wl_display_cancel_read(display);
+      return Answer::none;
+    }
+    pollfd ready = {fd, static_cast<short>(flushed < 0 ? POLLIN | POLLOUT : POLLIN), 0};
+    const int count = poll(&ready, 1, static_cast<int>(left.count()));
+    if (count < 0 && errno != EINTR) {
+      wl_display_cancel_read(display);
+      return Answer::broken;
+    }
+    // A hung-up connection fails in the read.
+    if (count > 0 && (ready.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+      if (wl_display_read_events(display) < 0) return Answer::broken;
+    } else {
+      wl_display_cancel_read(display);
+    }
+  }
+}
+
+// wl_display_roundtrip within answer_time: a compositor that hangs must not hang the window,
+// whose thread this runs on.
+Answer round_trip(wl_display* display) {
+  const Clock::time_point deadline = Clock::now() + answer_time;
+  wl_callback* callback = wl_display_sync(display);
+  if (!callback) return Answer::broken;
+  bool done = false;
+  wl_callback_add_listener(callback, &sync_listener, &done);
+  const Answer answer = dispatch_until(display, done, deadline);
+  wl_callback_destroy(callback);
+  return answer;
+}
+
+// A compositor that does not answer keeps the selection as it is: the clear is refused and tried
+// again later. A failed connection leaves the clear to Qt's clipboard.
+desktop::ClipboardWipe unanswered(Answer answer) {
+  return answer == Answer::none ? desktop::ClipboardWipe::refused : desktop::ClipboardWipe::unavailable;
+}
+
 bool offers(const Session& session, const std::string& mark) {
   const auto offer = session.offers.find(session.selection);
   return offer != session.offers.end() && offer->second.count(mark) > 0;
@@ -86,14 +156,20 @@ desktop::ClipboardWipe clear_marked_selection(const std::string& mark) {
   if (!session.display) return ClipboardWipe::unavailable;
   session.registry = wl_display_get_registry(session.display);
   wl_registry_add_listener(session.registry, &registry_listener, &session);
-  if (wl_display_roundtrip(session.display) < 0 || !session.seat || !session.manager) return ClipboardWipe::unavailable;
+  Answer answer = round_trip(session.display);
+  if (answer != Answer::given) return unanswered(answer);
+  if (!session.seat || !session.manager) return ClipboardWipe::unavailable;
   session.device = zwlr_data_control_manager_v1_get_data_device(session.manager, session.seat);
   zwlr_data_control_device_v1_add_listener(session.device, &device_listener, &session);
   // The device's first events name the current selection.
-  if (wl_display_roundtrip(session.display) < 0 || session.finished) return ClipboardWipe::unavailable;
+  answer = round_trip(session.display);
+  if (answer != Answer::given) return unanswered(answer);
+  if (session.finished) return ClipboardWipe::unavailable;
   if (!offers(session, mark)) return ClipboardWipe::other;
   zwlr_data_control_device_v1_set_selection(session.device, nullptr);
-  if (wl_display_roundtrip(session.display) < 0 || session.finished) return ClipboardWipe::unavailable;
+  answer = round_trip(session.display);
+  if (answer != Answer::given) return unanswered(answer);
+  if (session.finished) return ClipboardWipe::unavailable;
   return offers(session, mark) ? ClipboardWipe::refused : ClipboardWipe::cleared;
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The clipboard in a real X server: Ctrl+C puts the code there, marked as a secret for clipboard
-# managers; it is gone once its lifetime ends (5 s here, 30 s for users), and at exit; a text that another client copied in between is
+# managers; it is gone once its lifetime ends (5 s here, 30 s for users), and at exit, also when
+# a clipboard manager has taken the code over; a text that another client copied in between is
 # left alone. Usage: clipboard_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -32,8 +33,18 @@ clipboard -t TARGETS | grep -qx x-kde-passwordManagerHint || fail "no password m
 wait_until '[ "$(log_count "cleared from the clipboard")" -ge 1 ]' 15 || fail "the code was not cleared when its lifetime ended"
 ! clipboard >/dev/null || fail "the clipboard still holds $(clipboard)"
 
+# A clipboard manager takes the code over as its own, as xclip does here (until another client
+# takes the clipboard from it): still the code, so it goes.
+copy_code
+printf '%s' "$(clipboard)" | xclip -selection clipboard -quiet >/dev/null 2>&1 &
+started_pids+=($!)
+wait_until '[[ "$(clipboard -t TARGETS)" != *x-kde-passwordManagerHint* ]]' || fail "xclip did not take the clipboard over"
+wait_until '[ "$(log_count "cleared from the clipboard")" -ge 2 ]' 15 || fail "the code that xclip took over was not cleared"
+[ "$(log_count "changed since the code was copied")" -eq 1 ] || fail "the code that xclip took over was left alone"
+! clipboard >/dev/null || fail "the clipboard still holds $(clipboard)"
+
 # At exit, while the program still runs.
 copy_code
 close_with_file_exit "$app" clipboard-file-menu
-[ "$(log_count "cleared from the clipboard")" -eq 2 ] || fail "the code was not cleared at exit"
+[ "$(log_count "cleared from the clipboard")" -eq 3 ] || fail "the code was not cleared at exit"
 echo "1 passed, 0 failed"

@@ -74,6 +74,42 @@ TestCase {
         compare(countdown.text, "", "no countdown without a code")
     }
 
+    // Shown as their characters, as plain text lays them out, not as markup would.
+    function verify_plain(item, why) {
+        var reference = createTemporaryQmlObject("import QtQuick 2.9; Text {}", item)
+        reference.font = item.font
+        reference.text = item.text
+        var widths = []
+        for (var format of [Text.PlainText, Text.RichText]) {
+            reference.textFormat = format
+            widths.push(reference.implicitWidth)
+        }
+        verify(widths[0] > widths[1], "the markup in " + item.text + " makes a difference")
+        compare(item.implicitWidth, widths[0], why)
+    }
+
+    function test_an_hotp_credential_gets_a_code_only_at_next_code() {
+        harness.publish_model(true)
+        var page = make("qrc:/otp_status_view.qml", {width: 320, height: 230})
+        var next = findChild(page, "btn_next_code")
+        verify(!next.visible)
+        model.show_hotp("HT000001")
+        verify(next.visible)
+        compare(findChild(page, "hotp_note").text.indexOf("HT000001 is an HOTP credential"), 0)
+        page.forceActiveFocus()
+        for (var press of [function() { keyClick(Qt.Key_Return) }, function() { mouseClick(next) }]) {
+            var before = model.next_codes
+            press()
+            compare(model.next_codes, before + 1)
+        }
+        model.show_code(755224, 6)
+        model.show_remain(12)
+        compare(findChild(page, "bar_left_time").text, "", "an HOTP code has no countdown")
+        mouseClick(findChild(page, "btn_copy"))
+        compare(frame.last_copy, "755224")
+        compare(findChild(page, "otp_value_bar").text, "", "a copied HOTP code goes")
+    }
+
     // Back to this page when the key goes: program_test.sh (the code box goes) and accessibility_test.sh.
     function test_without_a_key_the_page_says_why_and_offers_what_helps() {
         var window = make("qrc:/main.qml")
@@ -128,6 +164,11 @@ TestCase {
                                 {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
         compare(key_list.watched.dialog, ["OT000001"], "the active credential is selected first")
         compare(list.itemAtIndex(0).text, "OT000001  TOTP  SHA-1  (active)")
+        key_list.show_rows([{serial: "<b>OT</b>0001<br>", algorithm: "TOTP", hash: "SHA-1", totp: true, active: false}])
+        verify_plain(list.itemAtIndex(0).contentItem, "a serial number in the list")
+        key_list.show_rows([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-1", totp: true, active: true},
+                            {serial: "OT000002", algorithm: "TOTP", hash: "SHA-256", totp: true, active: false},
+                            {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
         // From the filter, which has the focus: Down, then Enter before the code has come.
         window.requestActivate()
         tryVerify(function() { return findChild(window, "credentials_filter").activeFocus })
@@ -178,6 +219,8 @@ TestCase {
         tryVerify(function() { return harness.token_info.refreshes >= 2 }, 2000, "asked until the key answers")
         harness.token_info.show_info({serial: "OT000001", algorithm: "TOTP", hash: "SHA-1"})
         compare(findChild(window, "token_info_text").text, "Serial Number: OT000001\nAlgorithm: TOTP\nHash: SHA-1\n")
+        harness.token_info.show_info({serial: "<b>OT</b>1<br>&lt;", algorithm: "TOTP", hash: "SHA-1"})
+        verify_plain(findChild(window, "token_info_text"), "a serial number in Token Info")
         verify(!dialog.polling)
         harness.publish_model(false)
         tryCompare(dialog, "visible", false, 2000, "the dialog closes when the key goes")

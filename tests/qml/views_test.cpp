@@ -17,6 +17,7 @@
 
 class StandInModel : public OtpStatus {
   Q_OBJECT
+  Q_PROPERTY(int next_codes MEMBER next_codes)
 
  public:
   StandInModel() : OtpStatus(nullptr) {}
@@ -24,10 +25,17 @@ class StandInModel : public OtpStatus {
   Q_INVOKABLE void show_code(int value, int count) { OtpStatus::show_code(value, count, 0); }
   Q_INVOKABLE void show_error(const QString& message) { show_failure(message); }
   Q_INVOKABLE void show_remain(int seconds) { set_remain(seconds); }
+  Q_INVOKABLE void show_hotp(const QString& serial) { set_active_credential(bytes_of(serial), 1); }
+  void next_code() override { ++next_codes; }
   void reset() {
     show_failure("");
     set_remain(0);
+    set_active_credential({}, 0);
+    next_codes = 0;
   }
+
+ private:
+  int next_codes = 0;
 };
 
 class StandInCredentials : public Credentials {
