@@ -255,6 +255,15 @@ TEST_F(Model, KeyFailuresBecomeTheirTexts) {
   arm("status 6A80");
   ASSERT_TRUE(tick_until(*model, [&] { return log.read_log().find("Update otp runtime error") != std::string::npos; }));
   ASSERT_TRUE(code_of_this_step(*model));
+  // A key whose OTP application refuses SELECT is not used: the page says so and asks no more.
+  now = step_end();
+  arm("select-status 6A82");
+  ASSERT_TRUE(tick_until(*model, [&] { return model->get_err_msg() == "This key's OTP application does not answer: the key is not used."; }));
+  const std::size_t refused = requests("key0");
+  model->tick();
+  EXPECT_EQ(requests("key0"), refused);
+  model = make_model();
+  ASSERT_TRUE(code_of_this_step(*model));
   now = step_end();
   arm("remove");
   ASSERT_TRUE(tick_until(*model, [&] { return model->get_err_msg() == "Failed to access the key.\nRe-plug in the key!"; }));
