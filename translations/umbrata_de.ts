@@ -254,6 +254,10 @@ Re-plug in the key!</source>
         <translation>Schlüssel nicht erreichbar.
 Bitte neu einstecken!</translation>
     </message>
+    <message>
+        <source>This key&apos;s OTP application does not answer: the key is not used.</source>
+        <translation>Die OTP-Anwendung dieses Schlüssels antwortet nicht: Der Schlüssel wird nicht verwendet.</translation>
+    </message>
 </context>
 <context>
     <name>otp_status_view</name>
@@ -290,6 +294,18 @@ Bitte neu einstecken!</translation>
             <numerusform>noch %n Sekunde</numerusform>
             <numerusform>noch %n Sekunden</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.</source>
+        <translation>Die Zugangsdaten %1 sind HOTP: Jeder Code erhöht den Zähler des Schlüssels, darum fragt Umbrata nur nach einem, wenn Sie es tun.</translation>
+    </message>
+    <message>
+        <source>Next code</source>
+        <translation>Nächster Code</translation>
+    </message>
+    <message>
+        <source>Asks the key for the next code, which counts it up</source>
+        <translation>Fragt den Schlüssel nach dem nächsten Code, was seinen Zähler erhöht</translation>
     </message>
 </context>
 </TS>

@@ -254,6 +254,10 @@ Re-plug in the key!</source>
         <translation>Error al acceder a la llave.
 ¡Vuelva a conectarla!</translation>
     </message>
+    <message>
+        <source>This key&apos;s OTP application does not answer: the key is not used.</source>
+        <translation>La aplicación OTP de esta llave no responde: la llave no se usa.</translation>
+    </message>
 </context>
 <context>
     <name>otp_status_view</name>
@@ -290,6 +294,18 @@ Re-plug in the key!</source>
             <numerusform>queda %n segundo</numerusform>
             <numerusform>quedan %n segundos</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.</source>
+        <translation>%1 es una credencial HOTP: cada código hace avanzar el contador de la llave, así que Umbrata solo pide uno cuando usted lo pide.</translation>
+    </message>
+    <message>
+        <source>Next code</source>
+        <translation>Código siguiente</translation>
+    </message>
+    <message>
+        <source>Asks the key for the next code, which counts it up</source>
+        <translation>Pide a la llave el código siguiente, lo que hace avanzar su contador</translation>
     </message>
 </context>
 </TS>

@@ -254,6 +254,10 @@ Re-plug in the key!</source>
         <translation>Accès à la clé impossible.
 Rebranchez la clé !</translation>
     </message>
+    <message>
+        <source>This key&apos;s OTP application does not answer: the key is not used.</source>
+        <translation>L’application OTP de cette clé ne répond pas : la clé n’est pas utilisée.</translation>
+    </message>
 </context>
 <context>
     <name>otp_status_view</name>
@@ -290,6 +294,18 @@ Rebranchez la clé !</translation>
             <numerusform>%n seconde restante</numerusform>
             <numerusform>%n secondes restantes</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.</source>
+        <translation>%1 est un identifiant HOTP : chaque code fait avancer le compteur de la clé, Umbrata n’en demande donc un que lorsque vous le faites.</translation>
+    </message>
+    <message>
+        <source>Next code</source>
+        <translation>Code suivant</translation>
+    </message>
+    <message>
+        <source>Asks the key for the next code, which counts it up</source>
+        <translation>Demande à la clé le code suivant, ce qui fait avancer son compteur</translation>
     </message>
 </context>
 </TS>
