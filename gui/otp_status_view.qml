@@ -180,8 +180,8 @@ Item {
             width: parent.width - 20
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: otp_value_bar.bottom
-            anchors.topMargin: 15
-            spacing: 10
+            anchors.topMargin: 12
+            spacing: 6
 
             Label {
                 objectName: "hotp_note"
@@ -190,15 +190,17 @@ Item {
                 Accessible.name: text
                 // The serial number is the key's text, never markup.
                 textFormat: Text.PlainText
-                text: otp_page.hotp ? qsTr("%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.").arg(otp_page.model.serial_num) : ""
+                text: otp_page.hotp ? qsTr("%1 is an HOTP credential: each code counts the key up.").arg(otp_page.model.serial_num) : ""
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
-                font.pixelSize: 13
+                font.pixelSize: 12
                 color: "black"
             }
 
             Button {
                 id: btn_next_code
+                topPadding: 4
+                bottomPadding: 4
                 objectName: "btn_next_code"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: qsTr("Next code")

@@ -296,16 +296,16 @@ Bitte neu einstecken!</translation>
         </translation>
     </message>
     <message>
-        <source>%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.</source>
-        <translation>Die Zugangsdaten %1 sind HOTP: Jeder Code erhöht den Zähler des Schlüssels, darum fragt Umbrata nur nach einem, wenn Sie es tun.</translation>
-    </message>
-    <message>
         <source>Next code</source>
         <translation>Nächster Code</translation>
     </message>
     <message>
         <source>Asks the key for the next code, which counts it up</source>
         <translation>Fragt den Schlüssel nach dem nächsten Code, was seinen Zähler erhöht</translation>
+    </message>
+    <message>
+        <source>%1 is an HOTP credential: each code counts the key up.</source>
+        <translation>Die Zugangsdaten %1 sind HOTP: Jeder Code erhöht den Zähler des Schlüssels.</translation>
     </message>
 </context>
 </TS>

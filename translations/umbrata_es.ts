@@ -296,16 +296,16 @@ Re-plug in the key!</source>
         </translation>
     </message>
     <message>
-        <source>%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.</source>
-        <translation>%1 es una credencial HOTP: cada código hace avanzar el contador de la llave, así que Umbrata solo pide uno cuando usted lo pide.</translation>
-    </message>
-    <message>
         <source>Next code</source>
         <translation>Código siguiente</translation>
     </message>
     <message>
         <source>Asks the key for the next code, which counts it up</source>
         <translation>Pide a la llave el código siguiente, lo que hace avanzar su contador</translation>
+    </message>
+    <message>
+        <source>%1 is an HOTP credential: each code counts the key up.</source>
+        <translation>%1 es una credencial HOTP: cada código hace avanzar el contador de la llave.</translation>
     </message>
 </context>
 </TS>

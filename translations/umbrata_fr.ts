@@ -296,16 +296,16 @@ Rebranchez la clé !</translation>
         </translation>
     </message>
     <message>
-        <source>%1 is an HOTP credential: each code counts the key up, so Umbrata asks for one only when you do.</source>
-        <translation>%1 est un identifiant HOTP : chaque code fait avancer le compteur de la clé, Umbrata n’en demande donc un que lorsque vous le faites.</translation>
-    </message>
-    <message>
         <source>Next code</source>
         <translation>Code suivant</translation>
     </message>
     <message>
         <source>Asks the key for the next code, which counts it up</source>
         <translation>Demande à la clé le code suivant, ce qui fait avancer son compteur</translation>
+    </message>
+    <message>
+        <source>%1 is an HOTP credential: each code counts the key up.</source>
+        <translation>%1 est un identifiant HOTP : chaque code fait avancer le compteur de la clé.</translation>
     </message>
 </context>
 </TS>

@@ -74,6 +74,8 @@ TestCase {
         check("main")
         for (var menu of ["menu_file", "menu_settings", "menu_help"])
             open_and_check(menu)
+        model.show_hotp("HT000001")
+        check("main-hotp")
         harness.publish_model(false)
         frame.show_otp_status()
         check("no-key")
