@@ -92,6 +92,13 @@ Platform.SystemTrayIcon {
 
         Platform.MenuSeparator {}
 
+        // As the window offers it: a key that Windows lets only administrators open.
+        Platform.MenuItem {
+            text: qsTr("Restart as administrator")
+            visible: main_frame !== null && main_frame.key_needs_administrator && main_frame.can_restart_as_administrator
+            onTriggered: main_frame.restart_as_administrator()
+        }
+
         Platform.MenuItem {
             text: qsTr("Show Umbrata")
             onTriggered: window.show_window()

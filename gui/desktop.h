@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 class QMimeData;
 class QString;
 class QStringList;
@@ -45,12 +47,20 @@ bool attach_parent_console();
 // this platform.
 bool restart_as_administrator(const QStringList& arguments);
 
-// The name under which the program's one instance in the user's session listens for later
-// starts (a QLocalServer name). On Linux a socket in $XDG_RUNTIME_DIR named after the display,
-// so that two displays of one user (two X servers) are two sessions; without that folder, a
-// name with the user's id, in the temporary folder. On Windows the login session's id and the
-// user's name.
+// Where the program's one instance in the user's session is found: the name under which it
+// listens for later starts (a QLocalServer name), and the lock file whose holder is that instance.
+// On Linux both lie in $XDG_RUNTIME_DIR, named after the display, so that two displays of one user
+// (two X servers) are two sessions; without that folder, in a folder of the user's alone under
+// the cache folder, never in the temporary folder that every user writes to. Both are empty when
+// the user has neither. On Windows the name holds the login session's id and the user's name,
+// and the lock lies in the user's own temporary folder.
 QString instance_name();
+QString instance_lock_file();
+
+// True when the instance that answered on the connected local socket runs as this process's
+// user. Windows' pipe names are one namespace for all the users of the machine; on Linux the
+// socket's peer is checked all the same.
+bool instance_server_is_this_user(qintptr socket_descriptor);
 
 // Lets the running instance bring its window to the front when this process asks it to: Windows
 // lets only the process the user last acted on take the foreground. Nothing elsewhere.

@@ -2,6 +2,7 @@
 #include "gui/localization.h"
 #include "gui/main_frame.h"
 #include "gui/single_instance.h"
+#include "key/platform.h"
 #include "key/toolkit.h"
 
 #include <QAccessible>
@@ -33,10 +34,40 @@ QCommandLineOption language_option() {
                             QStringLiteral("code"));
 }
 
-// --help and --version answer on stdout and exit, with no display needed; every other argument
-// is left to the window (and to Qt, such as -platform). Where the standard output reaches nobody
-// (a Windows program started without a console), Qt shows the text in a message box instead.
-void answer_help_or_version(int argc, char* argv[]) {
+QCommandLineOption quit_option() {
+  return QCommandLineOption(QStringLiteral("quit"),
+                            QStringLiteral("Ask the Umbrata that runs in this session to quit, and wait until it has ended."));
+}
+
+std::string log_conf_path() { return QDir(QCoreApplication::applicationDirPath()).filePath("log.conf").toStdString(); }
+
+// Run as administrator, the program would otherwise load Qt's plugins, QML modules, styles and
+// compiled QML from wherever the user's environment says, and the QML cache lies in the user's
+// own folder: code that a standard user can write would run elevated. True when it did so.
+bool load_only_what_lies_beside() {
+  if (!platform::running_elevated()) return false;
+  for (const char* name : {"QT_PLUGIN_PATH", "QML2_IMPORT_PATH", "QML_IMPORT_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH",
+                           "QT_QUICK_CONTROLS_STYLE_PATH", "QT_QUICK_CONTROLS_CONF", "QML_DISK_CACHE_PATH"})
+    qunsetenv(name);
+  qputenv("QML_DISABLE_DISK_CACHE", "1");
+  return true;
+}
+
+// Asks the running instance to quit and exits: 0 when none runs or it ended in time, 1 otherwise.
+// It never shows a window, nor starts the program.
+[[noreturn]] void quit_running_instance() {
+  setup_log(log_conf_path());
+  if (SingleInstance::ask_to_quit(desktop::instance_name(), desktop::instance_lock_file())) std::exit(0);
+  if (desktop::attach_parent_console())
+    std::fprintf(stderr, "Umbrata runs on: it did not end within %d s\n", SingleInstance::wait_ms / 1000);
+  std::exit(1);
+}
+
+// --help, --version and --quit answer on stdout and exit, with no display needed; every other
+// argument is left to the window (and to Qt, such as -platform). Where the standard output
+// reaches nobody (a Windows program started without a console), Qt shows the text in a message
+// box instead.
+void answer_without_window(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -44,12 +75,15 @@ void answer_help_or_version(int argc, char* argv[]) {
       "The key from a shell: umbrata-cli.");
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
-  parser.addOptions({hidden_option(), language_option()});
+  parser.addOptions({hidden_option(), language_option(), quit_option()});
   parser.parse(QCoreApplication::arguments());
   // --help-all would list Qt's options for a window, which this parser, made before the window's
   // application, does not know: it gets the same help.
   const bool help_asked = parser.isSet(help) || parser.optionNames().contains("help-all");
-  if (!help_asked && !parser.isSet(version)) return;
+  if (!help_asked && !parser.isSet(version)) {
+    if (parser.isSet(quit_option())) quit_running_instance();
+    return;
+  }
   // Only now: a window that stays tied to a console would end with it.
   if (!desktop::attach_parent_console()) help_asked ? parser.showHelp(0) : parser.showVersion();
   const QString text = help_asked ? parser.helpText()
@@ -63,8 +97,9 @@ void answer_help_or_version(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationVersion(UMBRATA_VERSION);
+  const bool elevated_loads_beside = load_only_what_lies_beside();
   follow_screen_scale();
-  if (argc > 1) answer_help_or_version(argc, argv);
+  if (argc > 1) answer_without_window(argc, argv);
   // Text, an image and a shadow, changing once a second: OpenGL without a GPU driver means
   // llvmpipe (49 MiB of code, 45 ms of set-up, a thread pool).
   if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !qEnvironmentVariableIsSet("QSG_RHI"))
@@ -83,12 +118,17 @@ int main(int argc, char* argv[]) {
   // Where Verdana is missing, a sans-serif like it: the software scene graph would otherwise
   // follow the application font's monospace hint, and the two renderers would differ.
   QFont::insertSubstitutions(QStringLiteral("Verdana"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
-  const std::string log_conf_path = QDir(QCoreApplication::applicationDirPath()).filePath("log.conf").toStdString();
-  setup_log(log_conf_path);
+  setup_log(log_conf_path());
   LOG(INFO) << "-> Program Running!";
-  // One program a session: a second start shows the first one's window.
-  SingleInstance instance(desktop::instance_name());
+  if (elevated_loads_beside)
+    LOG(INFO) << "Run as administrator: Qt's plugins, QML modules and styles come only from beside the program, and no "
+                 "compiled QML from the user's cache";
+  // One program a session: a second start shows the first one's window. A child of the
+  // application, where the restart as administrator finds it.
+  SingleInstance instance(desktop::instance_name(), desktop::instance_lock_file(), &app);
   if (!instance.claim()) return 0;
+  // Also when the program keeps running in the tray.
+  QObject::connect(&instance, &SingleInstance::quit_requested, &app, &QCoreApplication::quit);
 
   QCommandLineParser parser;
   parser.addOptions({hidden_option(), language_option()});

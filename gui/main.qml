@@ -139,6 +139,15 @@ ApplicationWindow {
                 checked: main_frame !== null && main_frame.start_at_login
                 onToggled: main_frame.start_at_login = checked
             }
+            // Started at login without administrator rights, which no logon task gives here: what to do
+            // when the key needs them. Out of the menu's way otherwise.
+            WrappingMenuItem {
+                objectName: "start_at_login_note"
+                text: qsTr("Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.")
+                enabled: false
+                visible: main_frame !== null && main_frame.start_at_login_unelevated
+                height: visible ? implicitHeight : 0
+            }
         }
         Menu {
             id: menu_help

@@ -6,6 +6,7 @@
 #include "gui/desktop.h"
 #include "gui/key_session.h"
 #include "gui/otp_status.h"
+#include "gui/single_instance.h"
 #include "gui/token_info.h"
 #include "gui/tray_host.h"
 #include "gui/windows/device_event.h"
@@ -49,7 +50,17 @@ MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent
   const QSettings settings = user_settings();
   clear_copied_codes = settings.value(clear_copied_codes_key, true).toBool();
   keep_in_tray = settings.value(keep_in_tray_key, false).toBool();
-  start_at_login = settings.value(start_at_login_key, false).toBool();
+  start_at_login = autostart::enabled();
+  start_at_login_unelevated = start_at_login && autostart::starts_unelevated();
+  if (!start_at_login && autostart::may_have_logon_task()) {
+    // The last choice until a logon task's query answers, or when it fails.
+    start_at_login = settings.value(start_at_login_key, false).toBool();
+    for (QWindow* window : QGuiApplication::allWindows()) {
+      if (window->metaObject()->indexOfSignal("frameSwapped()") < 0) continue;
+      connect(window, SIGNAL(frameSwapped()), this, SLOT(ask_logon_task()));
+      break;
+    }
+  }
   connect(tray_host, &TrayHost::available_changed, this, [this] {
     // The window makes its icon at once.
     if (tray_host->available()) LOG(INFO) << "The tray icon is shown";
@@ -140,8 +151,16 @@ void MainFrame::set_can_restart_as_administrator(bool on) {
 }
 
 void MainFrame::restart_as_administrator() {
+  // The elevated copy must find the session's instance free, or it would show this window and
+  // end, leaving nothing running: this one lets go of it first, and takes it back when the copy
+  // does not start.
+  SingleInstance* instance = app->findChild<SingleInstance*>();
+  if (instance) instance->release();
   if (!desktop::restart_as_administrator(QCoreApplication::arguments().mid(1))) {
     LOG(WARNING) << "The restart as administrator did not start";
+    if (!instance || instance->take_back()) return;
+    LOG(WARNING) << "Another start became the session's instance meanwhile: this one quits";
+    QCoreApplication::quit();
     return;
   }
   LOG(INFO) << "Restarted as administrator: this instance quits";
@@ -172,14 +191,29 @@ void MainFrame::set_keep_in_tray(bool on) {
 
 void MainFrame::set_start_at_login(bool on) {
   if (on == start_at_login) return;
+  start_at_login_chosen = true;
   // Started hidden: the tray icon or a second start shows the window.
   if (!autostart::set_enabled(on, QCoreApplication::applicationFilePath(), {QStringLiteral("--hidden")})) {
     emit start_at_login_changed();  // the menu's check mark goes back
     return;
   }
   start_at_login = on;
+  start_at_login_unelevated = on && autostart::starts_unelevated();
   user_settings().setValue(start_at_login_key, on);
   emit start_at_login_changed();
+}
+
+void MainFrame::ask_logon_task() {
+  // Frames may have been queued from the render thread before the first one disconnected.
+  if (logon_task_asked) return;
+  logon_task_asked = true;
+  disconnect(sender(), SIGNAL(frameSwapped()), this, SLOT(ask_logon_task()));
+  autostart::ask_logon_task(this, [this](bool exists) {
+    if (start_at_login_chosen || exists == start_at_login) return;
+    start_at_login = exists;
+    user_settings().setValue(start_at_login_key, exists);
+    emit start_at_login_changed();
+  });
 }
 
 void MainFrame::set_copied_code_left(bool on) {

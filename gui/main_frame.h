@@ -43,8 +43,12 @@ class MainFrame : public QObject {
   Q_PROPERTY(bool tray_available READ get_tray_available NOTIFY tray_available_changed)
   // Whether closing the window leaves the program in the tray. Remembered; off by default.
   Q_PROPERTY(bool keep_in_tray READ get_keep_in_tray WRITE set_keep_in_tray NOTIFY keep_in_tray_changed)
-  // Whether the program starts, hidden in the tray, when the user logs in. Off by default.
+  // Whether the program starts, hidden in the tray, when the user logs in: what is there (the XDG
+  // entry, the Run value, the logon task), not what was last chosen. Off by default.
   Q_PROPERTY(bool start_at_login READ get_start_at_login WRITE set_start_at_login NOTIFY start_at_login_changed)
+  // True while what starts the program at login starts it without administrator rights, which the
+  // key needs on Windows (a Run value): the window says so beside the setting.
+  Q_PROPERTY(bool start_at_login_unelevated READ get_start_at_login_unelevated NOTIFY start_at_login_changed)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
@@ -73,6 +77,7 @@ class MainFrame : public QObject {
   void set_keep_in_tray(bool on);
   bool get_start_at_login() const { return start_at_login; }
   void set_start_at_login(bool on);
+  bool get_start_at_login_unelevated() const { return start_at_login_unelevated; }
 
   // How long a copied code stays on the clipboard, and the models' tick: UMBRATA_COPIED_CODE_LIFETIME_MS
   // and UMBRATA_TICK_MS override them, so that tests need not wait out real half-minutes.
@@ -110,6 +115,10 @@ class MainFrame : public QObject {
   bool clear_copied_codes = true;
   bool keep_in_tray = false;
   bool start_at_login = false;
+  bool start_at_login_unelevated = false;
+  // Once the user has chosen, a logon task's late answer no longer moves the check mark.
+  bool start_at_login_chosen = false;
+  bool logon_task_asked = false;
   bool copied_code_left = false;
   CopiedCode* copied_code;
   bool access_rule_installed = false;
@@ -122,4 +131,9 @@ class MainFrame : public QObject {
   QGuiApplication* app;
   std::shared_ptr<DeviceEvent> device_event;
   TrayHost* tray_host;
+
+ private slots:
+  // Asks whether a logon task starts the program once the window has shown its first frame:
+  // schtasks takes seconds, and answers later.
+  void ask_logon_task();
 };

@@ -80,6 +80,10 @@
         <source>Quit</source>
         <translation>Beenden</translation>
     </message>
+    <message>
+        <source>Restart as administrator</source>
+        <translation>Als Administrator neu starten</translation>
+    </message>
 </context>
 <context>
     <name>UserGuideWindow</name>
@@ -229,6 +233,10 @@ drücken, um die Token-Info zu sehen</translation>
     <message>
         <source>The copied code is still in the clipboard</source>
         <translation>Der kopierte Code ist noch in der Zwischenablage</translation>
+    </message>
+    <message>
+        <source>Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.</source>
+        <translation>Umbrata startet bei der Anmeldung ohne Administratorrechte: Wählen Sie „Als Administrator neu starten“, wenn der Schlüssel sie braucht.</translation>
     </message>
 </context>
 <context>

@@ -80,6 +80,10 @@
         <source>Quit</source>
         <translation>Salir</translation>
     </message>
+    <message>
+        <source>Restart as administrator</source>
+        <translation>Reiniciar como administrador</translation>
+    </message>
 </context>
 <context>
     <name>UserGuideWindow</name>
@@ -229,6 +233,10 @@ para obtener la información del token</translation>
     <message>
         <source>The copied code is still in the clipboard</source>
         <translation>El código copiado sigue en el portapapeles</translation>
+    </message>
+    <message>
+        <source>Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.</source>
+        <translation>Umbrata se abre al iniciar sesión sin derechos de administrador: use Reiniciar como administrador cuando la llave los necesite.</translation>
     </message>
 </context>
 <context>

@@ -80,6 +80,10 @@
         <source>Quit</source>
         <translation>Quitter</translation>
     </message>
+    <message>
+        <source>Restart as administrator</source>
+        <translation>Redémarrer en administrateur</translation>
+    </message>
 </context>
 <context>
     <name>UserGuideWindow</name>
@@ -229,6 +233,10 @@ clé pour obtenir les infos du jeton</translation>
     <message>
         <source>The copied code is still in the clipboard</source>
         <translation>Le code copié est encore dans le presse-papiers</translation>
+    </message>
+    <message>
+        <source>Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.</source>
+        <translation>Umbrata se lance à la connexion sans droits d’administrateur : utilisez Redémarrer en administrateur quand la clé en a besoin.</translation>
     </message>
 </context>
 <context>

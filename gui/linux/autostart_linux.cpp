@@ -65,6 +65,12 @@ QByteArray entry(const QString& program, const QStringList& arguments) {
 
 bool enabled() { return QFile::exists(entry_path()); }
 
+bool starts_unelevated() { return false; }
+
+bool may_have_logon_task() { return false; }
+
+void ask_logon_task(QObject*, std::function<void(bool)>) {}
+
 bool set_enabled(bool on, const QString& program, const QStringList& arguments) {
   const QString path = entry_path();
   if (!on) {

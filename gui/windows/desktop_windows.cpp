@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <vector>
 
 #include <windows.h>
 #include <shellapi.h>
@@ -67,6 +68,41 @@ QString instance_name() {
   DWORD session = 0;
   if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) session = 0;
   return QStringLiteral("umbrata-%1-%2").arg(session).arg(qEnvironmentVariable("USERNAME"));
+}
+
+// A user's own temporary folder, which the elevated copy of the program shares with the one it
+// replaces (both run as the same user).
+QString instance_lock_file() { return QDir(QDir::tempPath()).filePath(instance_name() + QStringLiteral(".lock")); }
+
+namespace {
+
+// The user that process runs as, a TOKEN_USER in buffer; false when its token cannot be read.
+bool token_user(HANDLE process, std::vector<BYTE>& buffer) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  buffer.resize(size);
+  const bool read = size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+  CloseHandle(token);
+  return read;
+}
+
+}  // namespace
+
+// The socket descriptor of a connected QLocalSocket is its pipe's handle. Whatever cannot be
+// read counts as another user's.
+bool instance_server_is_this_user(qintptr socket_descriptor) {
+  ULONG server_id = 0;
+  if (!GetNamedPipeServerProcessId(reinterpret_cast<HANDLE>(socket_descriptor), &server_id)) return false;
+  const HANDLE server = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, server_id);
+  if (server == nullptr) return false;
+  std::vector<BYTE> server_user;
+  std::vector<BYTE> own_user;
+  const bool read = token_user(server, server_user) && token_user(GetCurrentProcess(), own_user);
+  CloseHandle(server);
+  return read && EqualSid(reinterpret_cast<TOKEN_USER*>(server_user.data())->User.Sid,
+                          reinterpret_cast<TOKEN_USER*>(own_user.data())->User.Sid) != FALSE;
 }
 
 void let_running_instance_come_forward() { AllowSetForegroundWindow(ASFW_ANY); }
