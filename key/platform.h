@@ -7,8 +7,9 @@ class QString;
 // The few operating-system services the key layer needs; one implementation per platform.
 namespace platform {
 
-// The user's roaming application-data folder, in the local 8-bit encoding. Returns false
-// when the system has none to offer.
+// The user's roaming application-data folder, in the local 8-bit encoding: on Windows UTF-8,
+// which each program's manifest makes its active code page. Returns false when the system has
+// none to offer.
 bool user_app_data_folder(std::string& folder);
 
 // Creates folder and every missing parent, readable by the user alone where the system

@@ -4,14 +4,36 @@
 #include <QString>
 
 #include <windows.h>
+#include <knownfolders.h>
 #include <shlobj.h>
 
 namespace platform {
 
+namespace {
+
+// Empty when text is empty or not valid UTF-16.
+std::string utf8_of(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, utf8.data(), size, nullptr, nullptr) != size) return {};
+  utf8.pop_back();  // the terminating NUL
+  return utf8;
+}
+
+}  // namespace
+
+// Asked for in UTF-16 and handed on in UTF-8, which the programs' manifest makes their active
+// code page: Windows names the profile folder after the account, and the ANSI form of a name
+// with letters that the legacy code page lacks holds question marks instead.
 bool user_app_data_folder(std::string& folder) {
-  char path[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_APPDATA, FALSE)) return false;
-  folder = path;
+  PWSTR path = nullptr;
+  const HRESULT found = SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &path);
+  const std::string utf8 = SUCCEEDED(found) ? utf8_of(path) : std::string();
+  // The shell may allocate the path even when it fails.
+  CoTaskMemFree(path);
+  if (utf8.empty()) return false;
+  folder = utf8;
   return true;
 }
 

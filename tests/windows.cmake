@@ -21,10 +21,15 @@ add_library(qt_test_main OBJECT support/qt_main.cpp)
 target_include_directories(qt_test_main PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qt_test_main PUBLIC test_support Qt5::Gui GTest::gtest)
 
-add_executable(gui_tests gui/model_test.cpp gui/autostart_test.cpp)
+add_executable(gui_tests gui/model_test.cpp gui/autostart_test.cpp gui/folder_protection_test.cpp)
 target_link_libraries(gui_tests PRIVATE umbrata_watch_keysim umbrata_gui test_support qt_test_main)
 umbrata_warnings(gui_tests)
 
+
+# The programs' manifest: the tests write and read the log in a profile whose name is not ASCII.
+foreach(program key_tests gui_tests)
+  target_link_libraries(${program} PRIVATE umbrata_manifest)
+endforeach()
 
 # What a Windows program reads of the clipboard: its formats, by name.
 add_executable(clipboard_formats windows/clipboard_formats.c)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows program under Wine in a real X server, from its deployed folder: umbrata-sim.exe on
 # a Linux keysim shows, in German, the code that oathtool computes, Ctrl+C puts it on the clipboard with the
-# formats that keep it out of Windows' clipboard history, a replug is followed, and the log is in
-# the prefix's %APPDATA%; then the real umbrata.exe, through hidapi's Windows backend, shows
-# "No Key Detected!". Usage: program_test.sh WINDOWS_BUILD_DIR SOURCE_DIR QT_PREFIX
+# formats that keep it out of Windows' clipboard history, a setting chosen in the menu is kept in
+# the registry, a replug is followed, and the log is in %APPDATA% of a profile whose name is not
+# ASCII; then the real umbrata.exe, through hidapi's Windows backend, shows "No Key Detected!".
+# Usage: program_test.sh WINDOWS_BUILD_DIR SOURCE_DIR QT_PREFIX
 set -euo pipefail
 build=$1
 source_dir=$2
@@ -12,6 +13,10 @@ qt=$3
 wine_session_start
 start_keysim_tcp "$source_dir/sim/keys.sample.json"
 rm -f "$log_file"
+settings='HKCU\Software\Orvalin Direzoda\Umbrata'
+"$wine" reg delete "$settings" /f >/dev/null 2>&1 || true
+# True when the registry holds "Clear copied codes" off, as QSettings writes a bool there.
+codes_kept() { "$wine" reg query "$settings\\clipboard" /v clear_copied_codes 2>/dev/null | grep -q "REG_SZ *false"; }
 
 # The deployed folder, with the simulated-key variant of the program beside the real one: a
 # DLL, plugin or QML module that the folder lacks fails here as it would on Windows.
@@ -30,7 +35,7 @@ app=$!
 started_pids+=($app)
 wait_until find_window 60 || { cat "$work/umbrata.out" >&2; fail "no window titled Umbrata"; }
 wait_until '[ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no code from the simulated key"
-[ -f "$log_file" ] || fail "no log in %APPDATA%"
+[ -f "$log_file" ] || fail "no log in $app_data"
 grep -q "Language: de" "$log_file" || fail "the German translation did not load"
 echo "log: ${log_file#$WINEPREFIX/}"
 expected="$(oathtool --totp -b GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ) $(oathtool --totp -N "30 seconds ago" -b GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ)"
@@ -52,6 +57,11 @@ for format in "ExcludeClipboardContentFromMonitorProcessing 4" "CanIncludeInClip
 done
 echo "clipboard formats: $(tr '\n' ' ' <"$work/formats")"
 
+# Settings, its third entry, "Clear copied codes after 30 s", turned off by the keyboard.
+xdotool mousemove --window "$window" 100 15 click 1
+xdotool key --window "$window" Down Down Down space
+wait_until codes_kept 30 || fail "turning off \"Clear copied codes\" wrote nothing to the registry"
+
 # Unplugged: the removal comes over the wire, the rescan finds nothing.
 keysim unplug key0 >/dev/null
 wait_until '[ "$(log_count "hid removal detected")" -ge 1 ] && [ "$(log_count "No key found")" -ge 1 ]' 10 ||
@@ -69,4 +79,6 @@ wait_until find_window 60 || { cat "$work/umbrata-real.out" >&2; fail "umbrata.e
 wait_until '[ "$(log_count "No key found")" -gt "$scans" ]' 30 || fail "umbrata.exe did not scan for keys"
 wait_until 'code_box_drawn; [ $? -eq 2 ]' || fail "umbrata.exe shows a code box without a key"
 screenshot windows-no-key
+# Read back by a new wineserver, from the prefix's own files.
+codes_kept || fail "the setting was not kept"
 echo "1 passed, 0 failed"

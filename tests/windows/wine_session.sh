@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Shared by the tests that run Windows programs under Wine (which set build, source_dir and qt):
 # the end-to-end session (a private X server, screenshots, clean-up), a private Wine prefix in the
-# build folder, and a Linux keysim that the Windows programs reach over loopback TCP. Source it;
-# call wine_session_start first. Run as a ctest, it runs the Windows test program PROGRAM.exe
-# against a keysim that the program resets for each test:
+# build folder for an account whose name is not ASCII, and a Linux keysim that the Windows
+# programs reach over loopback TCP. Source it; call wine_session_start first. Run as a ctest, it
+# runs the Windows test program PROGRAM.exe against a keysim that the program resets for each
+# test:
 #   wine_session.sh WINDOWS_BUILD_DIR SOURCE_DIR QT_PREFIX PROGRAM.exe
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -euo pipefail
@@ -15,13 +16,19 @@ wine_session_start() {
   x_session_start "$@"
   export WINEPREFIX="$build/wine-prefix"
   export WINEDEBUG=-all
+  # The Windows account, named after USER when Wine makes the prefix, has a name beyond ASCII, and
+  # so has its profile folder, where the log goes. Wine reads the name in the locale's encoding.
+  export USER='Łukasz Müller' LC_ALL=C.UTF-8
+  profile="$WINEPREFIX/drive_c/users/$USER"
   # No Mono or Gecko to offer, and no menu entries written into the Linux home: nothing here uses them.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   wine=$(command -v wine || echo /usr/lib/wine/wine64)
   # One wineserver for the prefix, bound to this X server: one left by an earlier test would
   # show our windows on its own, gone, display.
   wineserver -k 2>/dev/null || true
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  # A prefix made for another account is made anew.
+  if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$profile" ]; then
+    rm -rf "${build:?}/wine-prefix"
     "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; fail "wineboot failed"; }
   fi
   # DLLs are found along PATH; Wine's drive Z: is the Linux root.
@@ -31,8 +38,8 @@ wine_session_start() {
   WINEPATH=""
   for dir in "$qt/bin" "$runtime" /usr/x86_64-w64-mingw32/lib "$build/sim"; do WINEPATH+="Z:${dir//\//\\};"; done
   export WINEPATH
-  app_data=$("$wine" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
-  app_data=$(winepath -u "$app_data" 2>/dev/null)
+  # %APPDATA%, as Wine lays out a profile.
+  app_data="$profile/AppData/Roaming"
   log_file="$app_data/Orvalin Direzoda/Umbrata/Umbrata.log"
   trap wine_session_stop EXIT
 }
