@@ -20,8 +20,10 @@ namespace {
 // easylogging++ closes a full log file, calls this, then opens the name again: keep one
 // generation, and have the new file owner-only before the library creates it.
 void keep_previous_log(const char* file_name, std::size_t) {
+  // The name is UTF-8 (the program's code page on Windows too); the library's own narrow-path
+  // conversion would not read a profile folder named beyond ASCII as such.
   std::error_code ignored;
-  std::filesystem::rename(file_name, std::string(file_name) + ".1", ignored);
+  std::filesystem::rename(std::filesystem::u8path(file_name), std::filesystem::u8path(std::string(file_name) + ".1"), ignored);
   platform::make_private_file(file_name);
 }
 
