@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# One Umbrata a session: two starts at the same moment leave one program, whose window is shown;
+# One Umbrata a session: two starts at the same moment leave one program, whose window is shown
+# (run as root, whatever QML2_IMPORT_PATH offers);
 # `umbrata --quit` ends it and exits 0, and with none running it exits 0 without starting one.
 # Usage: instance_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -12,6 +13,14 @@ umbrata=$build/gui/umbrata-sim
 "$build/sim/keysim" serve "$source_dir/sim/keys.sample.json" >"$work/keysim.log" 2>&1 &
 started_pids+=($!)
 wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
+
+# Run as root, the program is elevated and loads no code from elsewhere: a QtQuick.Controls
+# planted on QML2_IMPORT_PATH, which would shadow Qt's own and break the window, is not looked at.
+if [ "$(id -u)" -eq 0 ]; then
+  mkdir -p "$work/planted/QtQuick/Controls.2"
+  printf 'module QtQuick.Controls\nplugin planted\n' >"$work/planted/QtQuick/Controls.2/qmldir"
+  export QML2_IMPORT_PATH="$work/planted"
+fi
 
 # Both at once: one becomes the instance, the other asks it for its window and ends.
 : >"$work/umbrata.out"
