@@ -554,7 +554,35 @@ Section
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "QuitOption" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+  ${If} $ForEveryone != 1
+    Call RetireElevatedTask
+  ${EndIf}
 SectionEnd
+
+; The versions before made "Start at login" a task that ran this folder's umbrata.exe with the
+; highest privileges, though any program the user runs may replace that file. A per-user upgrade
+; retires the task (Windows asks for an administrator's consent) and starts Umbrata at login
+; through the Run value instead, without those rights. Wine's schtasks answers a query for any
+; name with success and no definition: a task is there when its definition comes back.
+Function RetireElevatedTask
+  nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Query /TN "${PRODUCT}" /XML'
+  Pop $0
+  Pop $1
+  ${If} $0 == 0
+  ${AndIf} $1 != ""
+    DetailPrint "Retiring the logon task that ran ${PRODUCT} as administrator"
+    ExecShellWait "runas" "$SYSDIR\schtasks.exe" '/Delete /TN "${PRODUCT}" /F' SW_HIDE
+    nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Query /TN "${PRODUCT}" /XML'
+    Pop $0
+    Pop $1
+    ${If} $0 == 0
+    ${AndIf} $1 != ""
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The task of an earlier version that starts Umbrata at logon as administrator remains: delete it in Task Scheduler, then turn Start at login on again." /SD IDOK
+    ${Else}
+      WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\umbrata.exe" --hidden'
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
 
 ; Deletes the logon task named $R0 when it exists, which takes administrator rights (Windows
 ; asks). Sets $R1 to 1 when the task remains, the user having declined.
