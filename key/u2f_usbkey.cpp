@@ -6,6 +6,7 @@
 #include <easylogging++.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -40,15 +41,20 @@ std::string error_packet_message(const std::uint8_t* report, int n, std::size_t 
   return text;
 }
 
-// Reads one report on channel cid, skipping reports on other channels, until deadline.
-// Returns the length read, 0 on time-out, -1 on failure.
-int read_on_channel(hid_device* handle, const std::uint8_t* cid, std::uint8_t* report, Clock::time_point deadline) {
+// A read waits this long at most before it looks whether the exchange must stop: closing a session
+// must not wait for a silent key's whole time limit.
+constexpr long long stop_poll_ms = 100;
+
+// Reads one report on channel cid, skipping reports on other channels, until deadline or until
+// stop is set. Returns the length read, 0 on time-out or stop, -1 on failure.
+int read_on_channel(hid_device* handle, const std::uint8_t* cid, std::uint8_t* report, Clock::time_point deadline,
+                    const std::atomic<bool>& stop) {
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    const int n = hid_read_timeout(handle, report, read_buffer_size, static_cast<int>(std::max<long long>(left, 0)));
-    if (n <= 0) return n;
+    const int n = hid_read_timeout(handle, report, read_buffer_size, static_cast<int>(std::clamp<long long>(left, 0, stop_poll_ms)));
+    if (n < 0) return n;
     if (static_cast<std::size_t>(n) >= cid_size && std::memcmp(report, cid, cid_size) == 0) return n;
-    if (left <= 0) return 0;
+    if (left <= 0 || stop) return 0;
   }
 }
 
@@ -77,7 +83,7 @@ void U2FUsbKey::send_command(const std::uint8_t* request, std::uint32_t length, 
   // read fails, the whole exchange ran out of time or the exchange must stop.
   std::uint8_t report[read_buffer_size];
   const auto next_packet = [&](const std::uint8_t* channel) {
-    const int n = read_on_channel(handle, channel, report, std::min(Clock::now() + limits.packet, give_up));
+    const int n = read_on_channel(handle, channel, report, std::min(Clock::now() + limits.packet, give_up), stop_requested);
     if (n < 0) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key sending command"));
     if (stop_requested) THROW_KEY_EXCEPTION(KeyAccessException("U2F usb key exchange stopped"));
     // Checked after every packet: keep-alives or continuations without end never end a read.

@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 # A desktop panel's StatusNotifier host, as much of one as the tray test needs, on the session bus:
-#   sni_host.py serve ITEMFILE     the watcher: each item that registers adds "busname objectpath" to ITEMFILE
+#   sni_host.py serve ITEMFILE [--host-later]
+#                                  the watcher: each item that registers adds "busname objectpath" to ITEMFILE;
+#                                  with --host-later the panel's host registers only at SIGUSR1, as on KDE,
+#                                  where the watcher comes up first. Each question for a host goes to stderr.
 #   sni_host.py menu ITEMFILE      opens the item's menu: one line per entry, id TAB enabled (1/0) TAB label
 #                                  ("-" for a separator)
 #   sni_host.py tooltip ITEMFILE   the item's tooltip: its title, then its description
 #   sni_host.py click ITEMFILE ID  clicks the menu's entry ID
+import signal
 import sys
 import dbus
 import dbus.service
@@ -26,11 +30,15 @@ INTROSPECTION = f"""<node><interface name="{WATCHER}">
 
 
 class Watcher(dbus.service.Object):
-    def __init__(self, bus_name, item_file):
+    def __init__(self, bus_name, item_file, host):
         super().__init__(bus_name, "/StatusNotifierWatcher")
         self.item_file = item_file
         self.properties = {"RegisteredStatusNotifierItems": dbus.Array([], signature="s"),
-                           "IsStatusNotifierHostRegistered": True, "ProtocolVersion": dbus.Int32(0)}
+                           "IsStatusNotifierHostRegistered": host, "ProtocolVersion": dbus.Int32(0)}
+
+    def register_host(self):
+        self.properties["IsStatusNotifierHostRegistered"] = True
+        self.StatusNotifierHostRegistered()
 
     @dbus.service.method(dbus.INTROSPECTABLE_IFACE, out_signature="s")
     def Introspect(self):
@@ -38,6 +46,7 @@ class Watcher(dbus.service.Object):
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
+        print("asked", name, self.properties[name], file=sys.stderr, flush=True)
         return self.properties[name]
 
     # The argument is the item's bus name, its object at /StatusNotifierItem, or the path of an
@@ -58,11 +67,15 @@ class Watcher(dbus.service.Object):
         pass
 
 
-def serve(item_file):
+def serve(item_file, host_later):
     DBusGMainLoop(set_as_default=True)
     # Nothing calls the object before the main loop runs, though the name is owned first.
-    watcher = Watcher(dbus.service.BusName(WATCHER, dbus.SessionBus(), do_not_queue=True), open(item_file, "a"))
-    watcher.StatusNotifierHostRegistered()
+    watcher = Watcher(dbus.service.BusName(WATCHER, dbus.SessionBus(), do_not_queue=True), open(item_file, "a"),
+                      not host_later)
+    if host_later:
+        GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, lambda: watcher.register_host() or True)
+    else:
+        watcher.StatusNotifierHostRegistered()
     GLib.MainLoop().run()
 
 
@@ -87,7 +100,7 @@ def show_menu(menu):
 
 
 if sys.argv[1] == "serve":
-    serve(sys.argv[2])
+    serve(sys.argv[2], sys.argv[3:] == ["--host-later"])
 else:
     properties, menu = item(sys.argv[2])
     if sys.argv[1] == "menu":

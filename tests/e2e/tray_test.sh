@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The tray icon, as at login: umbrata-sim starts hidden before the desktop's StatusNotifier host
-# (sni_host.py), a second start shows its window, and once the host is there the icon's menu
+# The tray icon, as at login: umbrata-sim starts hidden before the desktop's StatusNotifier watcher
+# and host (sni_host.py), a second start shows its window, and once the host registers the icon's menu
 # lists every credential with oathtool's code, and a click on an entry copies that code.
 # Usage: tray_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -21,10 +21,15 @@ wait_until '[ "$(log_count "No StatusNotifier host: no tray icon")" -ge 1 ]' || 
 timeout 60 "$build/gui/umbrata-sim" >"$work/second.out" 2>&1 || fail "the second start ended with status $? (124: it did not end)"
 wait_until find_window 10 || fail "the second start did not show the first one's window"
 
-# The desktop's host comes after the program.
-"${host[@]}" serve "$work/items" 2>"$work/host.log" &
-started_pids+=($!)
-wait_until '[ "$(log_count "The tray icon is shown")" -ge 1 ]' 10 || fail "no tray icon once there is a host"
+# The desktop's watcher comes after the program, and its panel's host registers later still, as
+# on KDE: only the watcher's signal tells the program.
+"${host[@]}" serve "$work/items" --host-later 2>"$work/host.log" &
+host_pid=$!
+started_pids+=("$host_pid")
+wait_until 'grep -q "^asked IsStatusNotifierHostRegistered False" "$work/host.log"' 10 || fail "the program did not ask the new watcher"
+[ "$(log_count "The tray icon is shown")" -eq 0 ] || fail "a tray icon before the host registered"
+kill -USR1 "$host_pid"
+wait_until '[ "$(log_count "The tray icon is shown")" -ge 1 ]' 10 || fail "no tray icon once the host registered"
 wait_until '[ -s "$work/items" ]' || { cat "$work/host.log" >&2; fail "the tray icon did not register with the host"; }
 
 totp() { oathtool -b --now "@$1" --totp"$2" -d "$3" "$4"; }

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <csignal>
 #include <optional>
+#include <thread>
 #include <tuple>
 
 #ifndef _WIN32
@@ -62,10 +63,10 @@ class Model : public OnSim {
  protected:
   explicit Model(const std::string& config = three_credentials) : OnSim(config) {}
 
-  std::unique_ptr<OtpStatus> make_model() {
+  std::unique_ptr<OtpStatus> make_model(int tick_ms = 0) {
     key = first_key_found();
     session = std::make_shared<KeySession>(key);
-    auto model = std::make_unique<OtpStatus>(session);
+    auto model = std::make_unique<OtpStatus>(session, tick_ms);
     model->set_clock([this] { return now.load(); });
     return model;
   }
@@ -136,6 +137,46 @@ TEST_F(Model, TheSessionRunsJobsOneAtATimeInOrderAndNeverQueuesATagTwice) {
   ASSERT_TRUE(wait_until([&] { return delivered.size() == 3; }));
   EXPECT_EQ(delivered, std::vector<int>({0, 1, 2}));
   EXPECT_EQ(most, 1);
+
+  // A result whose owner went while its job ran (a model taken down by a rescan) is dropped.
+  auto gone = std::make_unique<QObject>();
+  const std::size_t sent = requests("key0");
+  ASSERT_TRUE(open.post(gone.get(), [&](UsbKey& k) -> std::function<void()> {
+    ByteBuffer serial;
+    k.op_get_active(serial);
+    return [&] { delivered.push_back(3); };
+  }, "gone"));
+  ASSERT_TRUE(wait_until([&] { return requests("key0") > sent; }));
+  gone.reset();
+  ASSERT_TRUE(wait_until([&] { return !open.pending("gone"); }));
+  EXPECT_EQ(delivered.size(), 3u);
+}
+
+// A rescan or a quit closes the session while the key has left an answer half sent: the close
+// stops the exchange at once, however long the key may keep it waiting.
+TEST_F(Model, ClosingTheSessionStopsAnExchangeThatTheKeyLeftHalfAnswered) {
+  auto half = first_key_found();
+  half->set_limits({std::chrono::seconds(600), std::chrono::seconds(600)});
+  auto open = std::make_unique<KeySession>(half);
+  arm("answer " + std::string(200, 'A'));  // two packets, of which the key sends the first
+  arm("truncate");
+  QObject owner;
+  ASSERT_TRUE(open->post(&owner, [](UsbKey& k) -> std::function<void()> {
+    ByteBuffer serial;
+    k.op_get_active(serial);
+    return {};
+  }));
+  ASSERT_TRUE(wait_until([&] { return requests("key0") >= 3; }));
+  std::atomic<bool> closed{false};
+  std::thread closing([&] {
+    open.reset();
+    closed = true;
+  });
+  const bool at_once = wait_until([&] { return closed.load(); });
+  if (!at_once) ASSERT_EQ(sim.command("UNPLUG key0"), "OK key0 unplugged");  // ends the read, and the test
+  closing.join();
+  EXPECT_TRUE(at_once);
+  EXPECT_NE(log.read_log().find("U2F usb key exchange stopped"), std::string::npos);
 }
 
 // The key computes the code of the model's step: here one whose code is 000000
@@ -157,6 +198,36 @@ TEST_F(Model, ANewKeyShowsItsSerialAndTheCodeOfTheModelsStepAfterOneTickThenOneC
   ASSERT_TRUE(code_of_this_step(*model));
   EXPECT_EQ(requests("key0"), sent + 3);
   EXPECT_EQ(model->get_otp(), 982430);
+}
+
+// The first code of a key that was just opened comes without waiting for the model's timer.
+TEST_F(Model, ANewKeysFirstCodeComesAtOnceNotAtTheFirstTick) {
+  auto model = make_model(3600 * 1000);
+  ASSERT_TRUE(wait_until([&] { return model->get_has_code(); }));
+  EXPECT_EQ(model->get_serial_num(), "OT000001");
+}
+
+// After Make active, a code asked for before it, of the credential that was active then, is
+// never shown under the new one's serial number: OT000001's codes have 6 digits, OT000002's 8.
+TEST_F(Model, AfterMakeActiveTheOldCredentialsCodeIsNeverShown) {
+  auto model = make_model();
+  auto list = make_list();
+  QObject::connect(list.get(), &Credentials::made_active, model.get(), &OtpStatus::use_credential);
+  ASSERT_TRUE(code_of_this_step(*model));
+  QStringList shown;
+  QObject::connect(model.get(), &OtpStatus::otp_changed, model.get(), [&] {
+    if (model->get_has_code()) shown << QString("%1 %2").arg(model->get_serial_num()).arg(model->get_digits());
+  });
+  list->refresh();
+  ASSERT_TRUE(wait_until([&] { return list->get_rows().size() == 3; }));
+  // Make active goes first, and the next step's code of OT000001 is asked for behind it.
+  arm("latency 50");
+  list->make_active("OT000002");
+  now = step_end();
+  model->tick();
+  ASSERT_TRUE(wait_until([&] { return model->get_serial_num() == "OT000002" && !session->pending("code"); }));
+  ASSERT_TRUE(tick_until(*model, [&] { return model->get_has_code(); }));
+  EXPECT_EQ(shown.join(", "), "OT000002 8");
 }
 
 TEST_F(Model, ACodeNeverOutlivesItsStep) {

@@ -28,16 +28,14 @@ std::pair<int, std::string> keysim_tool(const std::string& arguments) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
+// The press-mode commands over the wire: Key.EachOperationSendsItsBodyOnAFreshChannel; what they
+// do to the main page: Model.KeyFailuresBecomeTheirTexts.
 TEST(Applet, PressModeWantsAPressInTheLastTenSeconds) {
-  keysim::AppletState state;
-  state.credentials.push_back({"S1", 2, keysim::Hash::sha1, 6, {'k'}, 0});
-  state.active = "S1";
   auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1);
-  keysim::Applet applet(state, [&] { return now; });
-  bool selected = false;
-  applet.process({0x00, 0xA4, 0x04, 0x00, 0x09, 0xD1, 0x56, 0x00, 0x01, 0x32, 0x83, 0x26, 0x01, 0x01}, selected);
+  // S1 active, press mode supported and on.
+  keysim::Applet applet({{{"S1", 2, keysim::Hash::sha1, 6, {'k'}, 0}}, "S1", true, true}, [&] { return now; });
+  bool selected = true;
   const Bytes get_active = {0x00, 0xE6, 0x00, 0x00, 0x00}, not_object = {0x69, 0x84};
-  EXPECT_EQ(applet.process({0x80, 0xE1, 0x05, 0x02, 0x01, 0x01}, selected), (Bytes{0x90, 0x00}));
   EXPECT_EQ(applet.process(get_active, selected), not_object);
   applet.press();
   now += std::chrono::seconds(10);
@@ -56,12 +54,10 @@ TEST(Config, ErrorsNameTheKeyAndTheField) {
       {key_with(R"("credentials": [{"serial": "S", "algorithm": 2, "hash": 1, "secret": "1!"}])"),
        "key k1: credentials[0]: field secret: must be base32 (RFC 4648)"},
   };
-  for (const auto& [json, message] : cases) {
-    std::vector<keysim::KeyConfig> keys;
-    std::string error;
-    EXPECT_FALSE(keysim::parse_config(json, keys, error)) << json;
-    EXPECT_EQ(error.substr(0, message.size()), message) << json;
-  }
+  std::vector<keysim::KeyConfig> keys;
+  std::string error;
+  for (const auto& [json, message] : cases)
+    EXPECT_TRUE(!keysim::parse_config(json, keys, error) && error.rfind(message, 0) == 0) << json << "\n" << error;
 }
 
 TEST(Server, ControlToolSaysWhatItDidAndExitsByOutcome) {
@@ -85,8 +81,7 @@ TEST(Server, SocketsArePrivateSurviveGarbageAndTcpFramesArriveWhole) {
   QTemporaryDir dir;
   const std::string path = dir.filePath("keysim.sock").toStdString();
   const int stale = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);  // bound, then dead without unlinking
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
+  sockaddr_un address{AF_UNIX, {}};
   std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
   ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ::close(stale);
@@ -96,16 +91,14 @@ TEST(Server, SocketsArePrivateSurviveGarbageAndTcpFramesArriveWhole) {
   ASSERT_TRUE(server.listen(error) && server.listen_tcp(0, error)) << error;
   std::thread thread([&] { server.run(); });
   struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 01000u, 0600u);
   const std::string tcp = "tcp:127.0.0.1:" + std::to_string(server.tcp_port());
   for (const std::string& at : {path, tcp}) {
     for (const std::string& junk : {std::string("OPEN"), std::string(3000, 'Z'), std::string("\x00\x01", 2),
                                     std::string("FAULT key0"), std::string("RESET {}"), std::string("LIST")}) {
       const keysim::wire::Socket fd = keysim::wire::connect_to(at);
       std::string reply;
-      EXPECT_TRUE(keysim::wire::request(fd, junk, reply)) << at << junk;
-      EXPECT_EQ(reply.substr(0, 2), junk == "LIST" ? "OK" : "ER") << at << junk;
+      EXPECT_EQ(keysim::wire::request(fd, junk, reply) ? reply.substr(0, 2) : "no reply", junk == "LIST" ? "OK" : "ER") << at << junk;
       keysim::wire::close_socket(fd);
     }
   }

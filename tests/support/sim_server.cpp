@@ -3,7 +3,6 @@
 #include "key/key_exception.h"
 #include "sim/wire.h"
 
-#include <fstream>
 #include <sstream>
 
 // The server records every report (keysim serve --record), and hands them over as hex lines.
@@ -24,11 +23,9 @@ std::vector<keysim::Bytes> SimServer::reports(const std::string& key_id, bool fr
 void SimServer::clear_reports() { EXPECT_EQ(command("FORGET"), "OK forgotten"); }
 
 std::string SimServer::sample_config() {
-  std::ifstream in(SAMPLE_CONFIG);
-  EXPECT_TRUE(in.good()) << SAMPLE_CONFIG;
-  std::ostringstream json;
-  json << in.rdbuf();
-  return json.str();
+  const std::string json = read_file(SAMPLE_CONFIG);
+  EXPECT_FALSE(json.empty()) << SAMPLE_CONFIG;
+  return json;
 }
 
 std::string SimServer::command(const std::string& line) {
