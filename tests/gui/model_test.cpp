@@ -227,7 +227,7 @@ TEST_F(Model, AfterMakeActiveTheOldCredentialsCodeIsNeverShown) {
   model->tick();
   ASSERT_TRUE(wait_until([&] { return model->get_serial_num() == "OT000002" && !session->pending("code"); }));
   ASSERT_TRUE(tick_until(*model, [&] { return model->get_has_code(); }));
-  EXPECT_EQ(shown.join(", "), "OT000002 8");
+  EXPECT_EQ(shown.join(", ").toStdString(), "OT000002 8");
 }
 
 TEST_F(Model, ACodeNeverOutlivesItsStep) {
