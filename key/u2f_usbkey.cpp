@@ -51,10 +51,13 @@ int read_on_channel(hid_device* handle, const std::uint8_t* cid, std::uint8_t* r
                     const std::atomic<bool>& stop) {
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    const int n = hid_read_timeout(handle, report, read_buffer_size, static_cast<int>(std::clamp<long long>(left, 0, stop_poll_ms)));
+    const std::chrono::milliseconds wait(std::clamp<long long>(left, 0, stop_poll_ms));
+    const auto asked = Clock::now();
+    const int n = hid_read_timeout(handle, report, read_buffer_size, static_cast<int>(wait.count()));
     if (n < 0) return n;
     if (static_cast<std::size_t>(n) >= cid_size && std::memcmp(report, cid, cid_size) == 0) return n;
-    if (left <= 0 || stop) return 0;
+    // hidapi says 0 only once the wait is over: a device that says it sooner has nothing to send.
+    if (left <= 0 || stop || (n == 0 && Clock::now() - asked < wait)) return 0;
   }
 }
 
