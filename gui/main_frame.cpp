@@ -127,6 +127,10 @@ void MainFrame::rescan_key() {
     token_info = std::make_unique<TokenInfo>(session);
     connect(credentials.get(), &Credentials::made_active, otp_status.get(), &OtpStatus::use_credential);
     connect(credentials.get(), &Credentials::made_active, token_info.get(), &TokenInfo::refresh);
+    // Read as the key arrives, not as a menu opens: Windows' tray menu does not change while it
+    // is open, so the first one must hold every credential already. Queued behind the model's
+    // first tick, so that the code comes first.
+    QMetaObject::invokeMethod(credentials.get(), &Credentials::refresh, Qt::QueuedConnection);
   }
   publish_models();
   emit show_otp_status();
