@@ -13,6 +13,23 @@ Platform.SystemTrayIcon {
 
     readonly property var rows: credentials !== null ? credentials.rows : []
     readonly property var codes: credentials !== null ? credentials.codes : ({})
+    // What the menu shows. Windows' native menu does not take changes while it is open (an entry
+    // changed then is no longer drawn): there, the menu is settled as it opens, and what comes
+    // later waits for the next one. Elsewhere the menu follows every change.
+    readonly property bool frozen: open && Qt.platform.os === "windows"
+    property var shown_rows: []
+    property var shown_codes: ({})
+    property var shown_active: null  // the main page's code: {serial, otp, digits}, or null
+    function settle() {
+        if (frozen)
+            return
+        // The same rows anew would make every entry anew, the one just chosen among them.
+        if (JSON.stringify(rows) !== JSON.stringify(shown_rows))
+            shown_rows = rows
+        shown_codes = codes
+        shown_active = otp_status !== null && otp_status.has_code && !otp_status.hotp
+                ? {serial: otp_status.serial_num, otp: otp_status.otp, digits: otp_status.digits} : null
+    }
     readonly property bool touch_needed: credentials !== null && credentials.touch_needed
     property bool open: false
     // Chosen before its code arrived (press mode): copied when it does.
@@ -30,27 +47,53 @@ Platform.SystemTrayIcon {
         credentials.watch("tray_pick", picked !== "" ? [picked] : [])
     }
 
+    // The code of the step for serial where one is known in list_codes: the list's, or the main
+    // page's for the active credential, so that a menu that cannot change while it is open shows
+    // what there is.
+    function known_code(serial, list_codes, active) {
+        var code = list_codes[serial]
+        if (code !== undefined && code.otp !== undefined)
+            return code
+        if (active !== null && active.serial === serial)
+            return active
+        return undefined
+    }
+
     function entry_text(c) {
         if (!c.totp)
             return c.serial + "   " + qsTr("HOTP: a code would count up the key")
-        var code = codes[c.serial]
-        if (code !== undefined && code.otp !== undefined)
+        var code = known_code(c.serial, shown_codes, shown_active)
+        if (code !== undefined)
             return c.serial + "   " + CodeFormat.pad(code.otp, code.digits, " ")
         return c.serial + "   " + (touch_needed ? qsTr("Touch the key for the code") : "…")
     }
 
     function copy_picked() {
-        var code = codes[picked]
-        if (code === undefined || code.otp === undefined)
+        var code = known_code(picked, codes, otp_status !== null && otp_status.has_code && !otp_status.hotp
+                              ? {serial: otp_status.serial_num, otp: otp_status.otp, digits: otp_status.digits} : null)
+        if (code === undefined)
             return
         main_frame.copy_to_clipboard(CodeFormat.pad(code.otp, code.digits, ""))
         picked = ""
         watch()
     }
 
-    onRowsChanged: watch()
+    onRowsChanged: {
+        settle()
+        watch()
+    }
     onTouch_neededChanged: watch()
-    onCodesChanged: if (picked !== "") copy_picked()
+    onCodesChanged: {
+        settle()
+        if (picked !== "")
+            copy_picked()
+    }
+    onFrozenChanged: settle()
+    // The icon takes no children: the main page's code is followed through a property.
+    readonly property QtObject following_main_page: Connections {
+        target: otp_status
+        function onOtp_changed() { tray.settle() }
+    }
 
     onActivated: {
         if (reason !== Platform.SystemTrayIcon.Trigger)
@@ -75,7 +118,7 @@ Platform.SystemTrayIcon {
         }
 
         Instantiator {
-            model: tray.rows
+            model: tray.shown_rows
             delegate: Platform.MenuItem {
                 // A menu item takes & as its mnemonic's mark: a serial number's own is doubled.
                 text: tray.entry_text(modelData).replace(/&/g, "&&")

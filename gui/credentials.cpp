@@ -86,7 +86,9 @@ void Credentials::ask(Request request, const QString& serial) {
         });
         return [this, outcome, listed = rows_of(users, active)] {
           if (settle(Request::list, outcome)) list_wanted = false;
-          if (outcome.kind == Outcome::done) store_rows(listed);
+          if (outcome.kind != Outcome::done) return;
+          store_rows(listed);
+          LOG(INFO) << "The credential list holds " << listed.size() << " credentials";
         };
       };
       break;

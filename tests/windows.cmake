@@ -33,6 +33,12 @@ endforeach()
 
 # What a Windows program reads of the clipboard: its formats, by name.
 add_executable(clipboard_formats windows/clipboard_formats.c)
+# What a Windows program reads of an open popup menu: its entries, read by a hook DLL inside the
+# menu's process, which tray_menu.exe loads from beside itself.
+add_executable(tray_menu windows/tray_menu.c)
+add_library(tray_menu_hook MODULE windows/tray_menu_hook.c)
+set_target_properties(tray_menu_hook PROPERTIES PREFIX "")
+add_dependencies(tray_menu tray_menu_hook)
 
 # Whole programs, one process each: under Wine every start costs a second or two.
 foreach(program key_tests gui_tests)
@@ -43,3 +49,6 @@ endforeach()
 add_test(NAME program_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/program_test.sh ${CMAKE_BINARY_DIR}
          ${CMAKE_SOURCE_DIR} ${UMBRATA_WINDOWS_QT})
 set_tests_properties(program_end_to_end PROPERTIES TIMEOUT 600)
+add_test(NAME tray_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/tray_test.sh ${CMAKE_BINARY_DIR}
+         ${CMAKE_SOURCE_DIR} ${UMBRATA_WINDOWS_QT})
+set_tests_properties(tray_end_to_end PROPERTIES TIMEOUT 300)

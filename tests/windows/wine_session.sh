@@ -26,6 +26,9 @@ wine_session_start() {
   # One wineserver for the prefix, bound to this X server: one left by an earlier test would
   # show our windows on its own, gone, display.
   wineserver -k 2>/dev/null || true
+  # Nothing runs in the prefix now. A new wineserver hands out the same process ids again: the
+  # instance lock of an Umbrata that was killed would name the next one itself, which would end.
+  rm -f "$profile/Temp/"umbrata-*.lock
   # A prefix made for another account is made anew.
   if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$profile" ]; then
     rm -rf "${build:?}/wine-prefix"
