@@ -27,10 +27,8 @@ def walk(acc, depth=0):
 
 
 def named(name):
-    for _, acc in walk(pyatspi.Registry.getDesktop(0)):
-        if acc.name == name:
-            return acc
-    sys.exit(f"no accessible named {name!r}")
+    found = next((acc for _, acc in walk(pyatspi.Registry.getDesktop(0)) if acc.name == name), None)
+    return found if found is not None else sys.exit(f"no accessible named {name!r}")
 
 
 def do_action(name, action_name):

@@ -48,8 +48,7 @@ close_with_file_exit "$app" 5-file-menu
 
 # The OpenGL scene graph, to compare with 2-code.png (the default, software one).
 codes=$(log_count "value is ")
-QT_QUICK_BACKEND=opengl "$build/gui/umbrata-sim" >"$work/umbrata-opengl.out" 2>&1 &
-started_pids+=($!)
+QT_QUICK_BACKEND=opengl "$build/gui/umbrata-sim" >"$work/umbrata-opengl.out" 2>&1 & started_pids+=($!)
 wait_until '[ "$(log_count "value is ")" -gt "$codes" ] && find_window && code_box_drawn' 10 ||
   fail "no code box on the OpenGL scene graph"
 screenshot 6-opengl

@@ -7,12 +7,9 @@ x_session_start() {
   work=$(mktemp -d)
   shots="$build/screenshots"
   mkdir -p "$shots"
-  export KEYSIM_SOCKET="$work/keysim.sock"
-  export XDG_DATA_HOME="$work/data"
-  export XDG_CONFIG_HOME="$work/config"
-  export XDG_RUNTIME_DIR="$work/runtime"
-  # The texts the tests read; a test asks for another language with --language.
-  export LANGUAGE=en
+  # LANGUAGE: the texts the tests read; a test asks for another language with --language.
+  export KEYSIM_SOCKET="$work/keysim.sock" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" \
+    XDG_RUNTIME_DIR="$work/runtime" LANGUAGE=en
   mkdir -m 0700 "$XDG_RUNTIME_DIR"
   log_file="$XDG_DATA_HOME/Orvalin Direzoda/Umbrata/Umbrata.log"
   started_pids=()
@@ -21,21 +18,17 @@ x_session_start() {
   # memory until exit, where leak checking cannot tell theirs from ours; our own objects are
   # leak-checked by the model and controller tests. Qt's own threads synchronise where
   # ThreadSanitizer cannot see.
-  export ASAN_OPTIONS="detect_leaks=0"
-  export TSAN_OPTIONS="suppressions=$(dirname "${BASH_SOURCE[0]}")/tsan.supp:halt_on_error=1"
+  export ASAN_OPTIONS="detect_leaks=0" TSAN_OPTIONS="suppressions=$(dirname "${BASH_SOURCE[0]}")/tsan.supp:halt_on_error=1"
 
   # -noreset: the root window's properties (the accessibility bus address) outlive the client
   # that set them.
   local screen=("$@")
   [ $# -gt 0 ] || screen=(-screen 0 800x600x24)
-  Xvfb -displayfd 3 "${screen[@]}" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-  started_pids+=($!)
+  Xvfb -displayfd 3 "${screen[@]}" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" & started_pids+=($!)
   # The program talks to the session bus (accessibility, input methods): never the user's.
-  dbus-daemon --session --nofork --print-address=4 4>"$work/bus" 2>"$work/dbus.log" &
-  started_pids+=($!)
+  dbus-daemon --session --nofork --print-address=4 4>"$work/bus" 2>"$work/dbus.log" & started_pids+=($!)
   wait_until '[ -s "$work/display" ] && [ -s "$work/bus" ]' || fail "Xvfb or dbus-daemon did not start"
-  export DISPLAY=":$(cat "$work/display")"
-  export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
+  export DISPLAY=":$(cat "$work/display")" DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
   # 100 %, as a desktop sets it: without Xft.dpi Qt takes Xvfb's 100 dpi, a window 1.04 times
   # its size.
   echo "Xft.dpi: 96" | xrdb -nocpp -merge
@@ -70,12 +63,9 @@ screenshot() { import -window root "$shots/$1.png" 2>/dev/null || echo "note: no
 # Starts a keysim server on the config file $1 and umbrata-sim on it with the arguments after it,
 # and waits for its window unless it starts hidden.
 start_umbrata() {
-  "$build/sim/keysim" serve "$1" >"$work/keysim.log" 2>&1 &
-  started_pids+=($!)
+  "$build/sim/keysim" serve "$1" >"$work/keysim.log" 2>&1 & started_pids+=($!)
   wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
-  "$build/gui/umbrata-sim" "${@:2}" >"$work/umbrata.out" 2>&1 &
-  app=$!
-  started_pids+=($app)
+  "$build/gui/umbrata-sim" "${@:2}" >"$work/umbrata.out" 2>&1 & app=$!; started_pids+=($app)
   [[ " ${*:2} " == *" --hidden "* ]] || wait_until find_window 30 || fail "no window titled Umbrata"
 }
 
@@ -119,9 +109,7 @@ close_with_file_exit() {
   screenshot "${2:-file-menu}"
   xdotool mousemove --window "$window" 25 49 click 1
   wait_until "! kill -0 $1 2>/dev/null" 10 || fail "the program did not end after File, Exit"
-  local status=0
-  wait "$1" || status=$?
-  [ "$status" -eq 0 ] || fail "exit status $status"
+  wait "$1" || fail "exit status $?"
 }
 
 # True when the window shows the code box (light gray) with a code in it and its shadow darkening

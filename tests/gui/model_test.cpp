@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <optional>
 #include <thread>
 #include <tuple>
@@ -64,11 +65,14 @@ class Model : public OnSim {
   explicit Model(const std::string& config = three_credentials) : OnSim(config) {}
 
   std::unique_ptr<OtpStatus> make_model(int tick_ms = 0) {
-    key = first_key_found();
-    session = std::make_shared<KeySession>(key);
-    auto model = std::make_unique<OtpStatus>(session, tick_ms);
-    model->set_clock([this] { return now.load(); });
-    return model;
+    session = std::make_shared<KeySession>(key = first_key_found());
+    return clocked(std::make_unique<OtpStatus>(session, tick_ms));
+  }
+  // A model or a list on the test's clock.
+  template <class T>
+  std::unique_ptr<T> clocked(std::unique_ptr<T> made) {
+    made->set_clock([this] { return now.load(); });
+    return made;
   }
   // Ticks as the model's timer does (faster) until condition holds.
   static bool tick_until(OtpStatus& model, const std::function<bool()>& condition) {
@@ -86,13 +90,13 @@ class Model : public OnSim {
     return wait_until([&] { return answer.has_value(); }) && *answer;
   }
   std::int64_t step_end() const { return (now / 30000 + 1) * 30000; }
+  void next_step(OtpStatus& model) {
+    now = step_end();
+    model.tick();
+  }
 
   // The credential list, with its codes (of the steps of now) and rows as "serial algorithm hash [active]".
-  std::unique_ptr<Credentials> make_list() {
-    auto list = std::make_unique<Credentials>(session);
-    list->set_clock([this] { return now.load(); });
-    return list;
-  }
+  std::unique_ptr<Credentials> make_list() { return clocked(std::make_unique<Credentials>(session)); }
   static QStringList rows(Credentials& list) {
     QStringList lines;
     for (const QVariant& row : list.get_rows()) {
@@ -116,6 +120,12 @@ class Model : public OnSim {
   std::atomic<std::int64_t> now{QDateTime::currentMSecsSinceEpoch() / 30000 * 30000 + 10000};
 };
 
+// A job that holds the key for one exchange.
+void read_active(UsbKey& key) {
+  ByteBuffer serial;
+  key.op_get_active(serial);
+}
+
 // Closing a session with a job stuck on the key: Controller.TheWindowNeverWaitsOnABusyKeyAndClosesAtOnce.
 TEST_F(Model, TheSessionRunsJobsOneAtATimeInOrderAndNeverQueuesATagTwice) {
   KeySession open(first_key_found());
@@ -127,8 +137,7 @@ TEST_F(Model, TheSessionRunsJobsOneAtATimeInOrderAndNeverQueuesATagTwice) {
     // The second is posted while the first holds the key, the third while it waits.
     ASSERT_TRUE(open.post(&owner, [&, i](UsbKey& k) -> std::function<void()> {
       most = std::max(most.load(), ++running);
-      ByteBuffer serial;
-      k.op_get_active(serial);
+      read_active(k);
       --running;
       return [&, i] { delivered.push_back(i); };
     }, i == 1 ? "tagged" : ""));
@@ -141,11 +150,7 @@ TEST_F(Model, TheSessionRunsJobsOneAtATimeInOrderAndNeverQueuesATagTwice) {
   // A result whose owner went while its job ran (a model taken down by a rescan) is dropped.
   auto gone = std::make_unique<QObject>();
   const std::size_t sent = requests("key0");
-  ASSERT_TRUE(open.post(gone.get(), [&](UsbKey& k) -> std::function<void()> {
-    ByteBuffer serial;
-    k.op_get_active(serial);
-    return [&] { delivered.push_back(3); };
-  }, "gone"));
+  ASSERT_TRUE(open.post(gone.get(), [&](UsbKey& k) -> std::function<void()> { read_active(k); return [&] { delivered.push_back(3); }; }, "gone"));
   ASSERT_TRUE(wait_until([&] { return requests("key0") > sent; }));
   gone.reset();
   ASSERT_TRUE(wait_until([&] { return !open.pending("gone"); }));
@@ -161,17 +166,10 @@ TEST_F(Model, ClosingTheSessionStopsAnExchangeThatTheKeyLeftHalfAnswered) {
   arm("answer " + std::string(200, 'A'));  // two packets, of which the key sends the first
   arm("truncate");
   QObject owner;
-  ASSERT_TRUE(open->post(&owner, [](UsbKey& k) -> std::function<void()> {
-    ByteBuffer serial;
-    k.op_get_active(serial);
-    return {};
-  }));
+  ASSERT_TRUE(open->post(&owner, [](UsbKey& k) -> std::function<void()> { read_active(k); return {}; }));
   ASSERT_TRUE(wait_until([&] { return requests("key0") >= 3; }));
   std::atomic<bool> closed{false};
-  std::thread closing([&] {
-    open.reset();
-    closed = true;
-  });
+  std::thread closing([&] { open.reset(), closed = true; });
   const bool at_once = wait_until([&] { return closed.load(); });
   if (!at_once) ASSERT_EQ(sim.command("UNPLUG key0"), "OK key0 unplugged");  // ends the read, and the test
   closing.join();
@@ -179,18 +177,18 @@ TEST_F(Model, ClosingTheSessionStopsAnExchangeThatTheKeyLeftHalfAnswered) {
   EXPECT_NE(log.read_log().find("U2F usb key exchange stopped"), std::string::npos);
 }
 
-// The key computes the code of the model's step: here one whose code is 000000
-// (oathtool -b --totp --now @1799874990 GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ), a code like any other.
-TEST_F(Model, ANewKeyShowsItsSerialAndTheCodeOfTheModelsStepAfterOneTickThenOneCodePerStep) {
+// The first code of a key that was just opened comes without waiting for the model's timer, in
+// one job with its serial number. The key computes the code of the model's step: here one whose
+// code is 000000 (oathtool -b --totp --now @1799874990 GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ), a code
+// like any other. Then one code a step.
+TEST_F(Model, ANewKeysFirstCodeComesAtOnceNotAtTheFirstTick) {
   now = 1799874990LL * 1000 + 10000;
-  auto model = make_model();
+  auto model = make_model(3600 * 1000);
   const auto codes = counter(model.get(), &OtpStatus::otp_changed);
-  // One tick: the serial number, then the code, without another.
-  model->tick();
-  ASSERT_TRUE(wait_until([&] { return model->get_shown_step() == now / 30000; }));
-  EXPECT_EQ(model->get_serial_num(), "OT000001");
-  EXPECT_EQ(std::make_tuple(model->get_has_code(), model->get_otp(), model->get_digits(), *codes, model->get_remain()),
-            std::make_tuple(true, 0, 6, 1, 20));
+  ASSERT_TRUE(wait_until([&] { return model->get_has_code(); }));
+  EXPECT_EQ(std::make_tuple(model->get_serial_num().toStdString(), model->get_shown_step(), model->get_otp(),
+                            model->get_digits(), *codes, model->get_remain()),
+            std::make_tuple(std::string("OT000001"), now / 30000, 0, 6, 1, 20));
   const std::size_t sent = requests("key0");
   for (int i = 0; i < 20; ++i) model->tick();
   EXPECT_EQ(requests("key0"), sent) << "a shown step asks the key nothing";
@@ -198,13 +196,6 @@ TEST_F(Model, ANewKeyShowsItsSerialAndTheCodeOfTheModelsStepAfterOneTickThenOneC
   ASSERT_TRUE(code_of_this_step(*model));
   EXPECT_EQ(requests("key0"), sent + 3);
   EXPECT_EQ(model->get_otp(), 982430);
-}
-
-// The first code of a key that was just opened comes without waiting for the model's timer.
-TEST_F(Model, ANewKeysFirstCodeComesAtOnceNotAtTheFirstTick) {
-  auto model = make_model(3600 * 1000);
-  ASSERT_TRUE(wait_until([&] { return model->get_has_code(); }));
-  EXPECT_EQ(model->get_serial_num(), "OT000001");
 }
 
 // After Make active, a code asked for before it, of the credential that was active then, is
@@ -223,8 +214,7 @@ TEST_F(Model, AfterMakeActiveTheOldCredentialsCodeIsNeverShown) {
   // Make active goes first, and the next step's code of OT000001 is asked for behind it.
   arm("latency 50");
   list->make_active("OT000002");
-  now = step_end();
-  model->tick();
+  next_step(*model);
   ASSERT_TRUE(wait_until([&] { return model->get_serial_num() == "OT000002" && !session->pending("code"); }));
   ASSERT_TRUE(tick_until(*model, [&] { return model->get_has_code(); }));
   EXPECT_EQ(shown.join(", ").toStdString(), "OT000002 8");
@@ -266,11 +256,7 @@ TEST_F(Model, AnHotpCredentialCountsTheKeyUpOnlyWhenTheUserAsks) {
   ASSERT_TRUE(tick_until(*model, [&] { return model->get_hotp(); }));
   EXPECT_EQ(model->get_serial_num(), "HT000001");
   const std::size_t sent = requests("key0");
-  for (int step = 0; step < 3; ++step) {
-    now = step_end();
-    model->tick();
-    QCoreApplication::processEvents();
-  }
+  for (int step = 0; step < 3; ++step, QCoreApplication::processEvents()) next_step(*model);
   EXPECT_EQ(requests("key0"), sent) << "three steps with the window open ask the key nothing";
   EXPECT_FALSE(model->get_has_code());
 
@@ -283,8 +269,7 @@ TEST_F(Model, AnHotpCredentialCountsTheKeyUpOnlyWhenTheUserAsks) {
     ASSERT_TRUE(wait_until([&] { return model->get_has_code(); }));
     EXPECT_EQ(model->get_otp(), rfc4226[moved]) << moved;
     EXPECT_EQ(*codes, 1);
-    now = step_end();
-    model->tick();
+    next_step(*model);
     EXPECT_TRUE(model->get_has_code()) << "an HOTP code has no step to end with";
     model->forget_code();
     EXPECT_FALSE(model->get_has_code());
@@ -442,8 +427,7 @@ TEST_F(Controller, TheWindowNeverWaitsOnABusyKeyAndClosesAtOnce) {
   const auto changes = counter(frame.get(), &MainFrame::hid_change_event);
   for (const char* change : {"UNPLUG locked", "PLUG locked", "UNPLUG locked"}) {
     ASSERT_EQ(sim.command(change).rfind("OK", 0), 0u) << change;
-    now = step_end();
-    model->tick();
+    next_step(*model);
   }
   ASSERT_TRUE(wait_until([&] { return *changes == 3; }));
   EXPECT_LT(longest_stall, 5000) << "the GUI thread waited on the busy key";
@@ -486,11 +470,8 @@ TEST_F(Controller, TheDeviceWatcherDecidesOnKindAndVendor) {
 std::vector<std::uint8_t> broadcast(std::uint32_t type, const std::u16string& path, std::uint32_t declared = 0) {
   std::vector<std::uint8_t> b(28, 0);
   for (char16_t c : path + u'\0') b.insert(b.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
-  const std::uint32_t size = declared ? declared : static_cast<std::uint32_t>(b.size());
-  for (int i = 0; i < 4; ++i) {
-    b[i] = static_cast<std::uint8_t>(size >> (8 * i));
-    b[4 + i] = static_cast<std::uint8_t>(type >> (8 * i));
-  }
+  const std::uint32_t size_and_type[] = {declared ? declared : static_cast<std::uint32_t>(b.size()), type};
+  std::memcpy(b.data(), size_and_type, sizeof size_and_type);  // little-endian, as on Windows
   return b;
 }
 

@@ -79,11 +79,10 @@ TestCase {
         var reference = createTemporaryQmlObject("import QtQuick 2.9; Text {}", item)
         reference.font = item.font
         reference.text = item.text
-        var widths = []
-        for (var format of [Text.PlainText, Text.RichText]) {
+        var widths = [Text.PlainText, Text.RichText].map(function(format) {
             reference.textFormat = format
-            widths.push(reference.implicitWidth)
-        }
+            return reference.implicitWidth
+        })
         verify(widths[0] > widths[1], "the markup in " + item.text + " makes a difference")
         compare(item.implicitWidth, widths[0], why)
     }
@@ -159,16 +158,13 @@ TestCase {
         var line = findChild(window, "credential_line")
         dialog.open()
         tryCompare(dialog, "opened", true)
-        key_list.show_rows([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-1", totp: true, active: true},
-                                {serial: "OT000002", algorithm: "TOTP", hash: "SHA-256", totp: true, active: false},
-                                {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
-        compare(key_list.watched.dialog, ["OT000001"], "the active credential is selected first")
-        compare(list.itemAtIndex(0).text, "OT000001  TOTP  SHA-1  (active)")
         key_list.show_rows([{serial: "<b>OT</b>0001<br>", algorithm: "TOTP", hash: "SHA-1", totp: true, active: false}])
         verify_plain(list.itemAtIndex(0).contentItem, "a serial number in the list")
         key_list.show_rows([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-1", totp: true, active: true},
                             {serial: "OT000002", algorithm: "TOTP", hash: "SHA-256", totp: true, active: false},
                             {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
+        compare(key_list.watched.dialog, ["OT000001"], "the active credential is selected first")
+        compare(list.itemAtIndex(0).text, "OT000001  TOTP  SHA-1  (active)")
         // From the filter, which has the focus: Down, then Enter before the code has come.
         window.requestActivate()
         tryVerify(function() { return findChild(window, "credentials_filter").activeFocus })

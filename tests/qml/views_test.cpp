@@ -20,6 +20,7 @@ class StandInModel : public OtpStatus {
   Q_PROPERTY(int next_codes MEMBER next_codes)
 
  public:
+  int next_codes = 0;
   StandInModel() : OtpStatus(nullptr) {}
   // What the key's answers do: publish a code, or an error instead.
   Q_INVOKABLE void show_code(int value, int count) { OtpStatus::show_code(value, count, 0); }
@@ -33,9 +34,6 @@ class StandInModel : public OtpStatus {
     set_active_credential({}, 0);
     next_codes = 0;
   }
-
- private:
-  int next_codes = 0;
 };
 
 class StandInCredentials : public Credentials {
@@ -43,6 +41,7 @@ class StandInCredentials : public Credentials {
   Q_PROPERTY(QVariantMap watched MEMBER watched)
 
  public:
+  QVariantMap watched;
   StandInCredentials() : Credentials(nullptr) {}
   Q_INVOKABLE void refresh() {}
   Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials) { watched[watcher] = serials; }
@@ -55,9 +54,6 @@ class StandInCredentials : public Credentials {
     set_message({});
     watched.clear();
   }
-
- private:
-  QVariantMap watched;
 };
 
 class StandInTokenInfo : public TokenInfo {
@@ -65,6 +61,7 @@ class StandInTokenInfo : public TokenInfo {
   Q_PROPERTY(int refreshes MEMBER refreshes)
 
  public:
+  int refreshes = 0;
   StandInTokenInfo() : TokenInfo(nullptr) {}
   Q_INVOKABLE void refresh() { ++refreshes; }
   Q_INVOKABLE void show_info(const QVariantMap& info) { set_info(info); }
@@ -72,9 +69,6 @@ class StandInTokenInfo : public TokenInfo {
     set_info({});
     refreshes = 0;
   }
-
- private:
-  int refreshes = 0;
 };
 
 class StandInFrame : public MainFrame {
@@ -83,6 +77,8 @@ class StandInFrame : public MainFrame {
   Q_PROPERTY(int restarts MEMBER restarts)
 
  public:
+  int restarts = 0;
+  QString last_copy;
   explicit StandInFrame(QQmlContext* context)
       : MainFrame(context, qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {}
   Q_INVOKABLE void rescan_key() {}
@@ -99,16 +95,10 @@ class StandInFrame : public MainFrame {
   void reset() {
     restarts = 0;
     last_copy.clear();
-    set_key_without_access(false);
-    set_access_rule_installed(false);
-    set_key_needs_administrator(false);
-    set_can_restart_as_administrator(false);
-    set_copied_code_left(false);
+    for (auto set : {&StandInFrame::set_key_without_access, &StandInFrame::set_access_rule_installed, &StandInFrame::set_key_needs_administrator,
+                     &StandInFrame::set_can_restart_as_administrator, &StandInFrame::set_copied_code_left})
+      (this->*set)(false);
   }
-
- private:
-  int restarts = 0;
-  QString last_copy;
 };
 
 class Harness : public QObject {
@@ -128,9 +118,8 @@ class Harness : public QObject {
   QObject* frame() { return frame_.get(); }
   // Publishes the stand-in models, or null, as the controller does.
   Q_INVOKABLE void publish_model(bool present) {
-    context_->setContextProperty("otp_status", present ? model() : nullptr);
-    context_->setContextProperty("credentials", present ? credentials() : nullptr);
-    context_->setContextProperty("token_info", present ? token_info() : nullptr);
+    for (auto [name, object] : {std::pair{"otp_status", model()}, std::pair{"credentials", credentials()}, std::pair{"token_info", token_info()}})
+      context_->setContextProperty(name, present ? object : nullptr);
   }
   // Saves item's whole window as the screen shows it, in device pixels, to $UMBRATA_SHOTS/name.png.
   Q_INVOKABLE bool save_window(QQuickItem* item, const QString& name) {

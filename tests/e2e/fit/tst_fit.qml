@@ -109,11 +109,10 @@ TestCase {
     // The language asked for, and the countdown's plural forms in it.
     function test_plurals() {
         compare(harness.language, Qt.locale().uiLanguages[0].split(/[-_]/)[0])
-        var expected = {en: ["1 second left", "2 seconds left", "21 seconds left"],
-                        de: ["noch 1 Sekunde", "noch 2 Sekunden", "noch 21 Sekunden"],
-                        fr: ["1 seconde restante", "2 secondes restantes", "21 secondes restantes"],
-                        es: ["queda 1 segundo", "quedan 2 segundos", "quedan 21 segundos"]}
-        compare([1, 2, 21].map(function(n) { return qsTranslate("otp_status_view", "%n seconds left", "", n) }),
+        // One and two: these languages have no other forms.
+        var expected = {en: "1 second left, 2 seconds left", de: "noch 1 Sekunde, noch 2 Sekunden",
+                        fr: "1 seconde restante, 2 secondes restantes", es: "queda 1 segundo, quedan 2 segundos"}
+        compare([1, 2].map(function(n) { return qsTranslate("otp_status_view", "%n seconds left", "", n) }).join(", "),
                 expected[harness.language])
     }
 }
