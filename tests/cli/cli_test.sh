@@ -24,8 +24,7 @@ cat >"$work/keys.json" <<JSON
                            {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]},
           {"id": "key1", "product_id": 2137, "openable": false}]}
 JSON
-"$keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 &
-pids+=($!)
+"$keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 & pids+=($!)
 wait_until '"$keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
 
 is_code "$("$cli" code)" --totp -d 6 "$sha1" || fail "code is not oathtool's SHA-1 code"
@@ -45,8 +44,7 @@ done
 for c in code info list; do "$cli" "$c" --json | python3 -m json.tool >/dev/null || fail "$c --json is not JSON"; done
 
 "$cli" press-mode on || fail "press-mode on failed"
-"$cli" code >"$work/out" 2>"$work/touch" &
-pids+=($!)
+"$cli" code >"$work/out" 2>"$work/touch" & pids+=($!)
 wait_until 'grep -q "Touch the key\.\.\." "$work/touch"' || fail "code did not ask for a touch"
 "$keysim" press key0 >/dev/null
 wait "${pids[-1]}" && is_code "$(cat "$work/out")" --totp=sha256 -d 8 "$sha256" || fail "no code after the touch"

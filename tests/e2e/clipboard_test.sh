@@ -36,8 +36,7 @@ wait_until '[ "$(log_count "cleared from the clipboard")" -ge 1 ]' 15 || fail "t
 # A clipboard manager takes the code over as its own, as xclip does here (until another client
 # takes the clipboard from it): still the code, so it goes.
 copy_code
-printf '%s' "$(clipboard)" | xclip -selection clipboard -quiet >/dev/null 2>&1 &
-started_pids+=($!)
+printf '%s' "$(clipboard)" | xclip -selection clipboard -quiet >/dev/null 2>&1 & started_pids+=($!)
 wait_until '[[ "$(clipboard -t TARGETS)" != *x-kde-passwordManagerHint* ]]' || fail "xclip did not take the clipboard over"
 wait_until '[ "$(log_count "cleared from the clipboard")" -ge 2 ]' 15 || fail "the code that xclip took over was not cleared"
 [ "$(log_count "changed since the code was copied")" -eq 1 ] || fail "the code that xclip took over was left alone"

@@ -8,8 +8,7 @@
 #                                  ("-" for a separator)
 #   sni_host.py tooltip ITEMFILE   the item's tooltip: its title, then its description
 #   sni_host.py click ITEMFILE ID  clicks the menu's entry ID
-import signal
-import sys
+import signal, sys
 import dbus
 import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop

@@ -24,8 +24,7 @@ wait_until find_window 10 || fail "the second start did not show the first one's
 # The desktop's watcher comes after the program, and its panel's host registers later still, as
 # on KDE: only the watcher's signal tells the program.
 "${host[@]}" serve "$work/items" --host-later 2>"$work/host.log" &
-host_pid=$!
-started_pids+=("$host_pid")
+host_pid=$! && started_pids+=("$host_pid")
 wait_until 'grep -q "^asked IsStatusNotifierHostRegistered False" "$work/host.log"' 10 || fail "the program did not ask the new watcher"
 [ "$(log_count "The tray icon is shown")" -eq 0 ] || fail "a tray icon before the host registered"
 kill -USR1 "$host_pid"

@@ -32,8 +32,7 @@ diff <(cd "$build/deploy/Umbrata" && find . -type f | sort) \
 # The installed DLLs, plugins and QML modules, driven by the simulated-key variant of the program
 # (Wine has no real key to offer); it runs on while the upgrade comes, which must close it.
 cp "$build/gui/umbrata-sim.exe" "$build/sim/libhidapi-keysim.dll" "$dir/"
-"$wine" "$dir/umbrata-sim.exe" >"$work/installed.out" 2>&1 &
-app=$!
+"$wine" "$dir/umbrata-sim.exe" >"$work/installed.out" 2>&1 & app=$!
 wait_until find_window 60 || { cat "$work/installed.out" >&2; fail "the installed program showed no window"; }
 wait_until '[ "$(log_count "value is ")" -ge 1 ]' 30 && wait_until code_box_drawn 10 || fail "the installed program shows no code"
 screenshot windows-installed

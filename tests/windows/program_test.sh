@@ -30,8 +30,7 @@ grep -qx "umbrata $(sed -n 's/^project(Umbrata VERSION \([0-9.]*\).*/\1/p' "$sou
   { cat "$work/version.out" >&2; fail "umbrata.exe --version did not print the version"; }
 
 # In German: the translations are in the program's resources there too.
-"$wine" "$run/umbrata-sim.exe" --language de >"$work/umbrata.out" 2>&1 &
-app=$!
+"$wine" "$run/umbrata-sim.exe" --language de >"$work/umbrata.out" 2>&1 & app=$!
 started_pids+=($app)
 wait_until find_window 60 || { cat "$work/umbrata.out" >&2; fail "no window titled Umbrata"; }
 wait_until '[ "$(log_count "value is ")" -ge 1 ]' 30 || fail "no code from the simulated key"
@@ -73,8 +72,7 @@ wineserver -k 2>/dev/null || true
 
 # The real program, through hidapi's Windows backend: Wine has no key to offer.
 scans=$(log_count "No key found")
-"$wine" "$run/umbrata.exe" >"$work/umbrata-real.out" 2>&1 &
-started_pids+=($!)
+"$wine" "$run/umbrata.exe" >"$work/umbrata-real.out" 2>&1 & started_pids+=($!)
 wait_until find_window 60 || { cat "$work/umbrata-real.out" >&2; fail "umbrata.exe showed no window"; }
 wait_until '[ "$(log_count "No key found")" -gt "$scans" ]' 30 || fail "umbrata.exe did not scan for keys"
 wait_until 'code_box_drawn; [ $? -eq 2 ]' || fail "umbrata.exe shows a code box without a key"

@@ -58,8 +58,7 @@ wine_session_stop() {
 start_keysim_tcp() {
   local config=$1
   shift
-  KEYSIM_SOCKET="$work/keysim.sock" "$source_dir/build/sim/keysim" serve "$config" --tcp 0 "$@" >"$work/keysim.log" 2>&1 &
-  started_pids+=($!)
+  KEYSIM_SOCKET="$work/keysim.sock" "$source_dir/build/sim/keysim" serve "$config" --tcp 0 "$@" >"$work/keysim.log" 2>&1 & started_pids+=($!)
   wait_until 'grep -q "tcp:127.0.0.1:" "$work/keysim.log"' || { cat "$work/keysim.log" >&2; fail "keysim serve did not start"; }
   export KEYSIM_SOCKET=$(grep -o 'tcp:127.0.0.1:[0-9]*' "$work/keysim.log")
 }
