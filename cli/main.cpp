@@ -121,9 +121,11 @@ void retry_until_touched(const std::function<void()>& exchange) {
   }
 }
 
-ByteBuffer active_serial(UsbKey& key) {
+// The active credential's serial number, and, when asked for, its algorithm (0 when the key's
+// answer does not say).
+ByteBuffer active_serial(UsbKey& key, std::uint32_t* algorithm = nullptr) {
   ByteBuffer serial;
-  key.op_get_active(serial);
+  key.op_get_active(serial, algorithm);
   if (serial.empty()) throw KeyException("the key has no active credential");
   return serial;
 }
@@ -137,15 +139,10 @@ int command_code(const Options& options) {
   bool counted = false;
   retry_until_touched([&] {
     std::uint32_t algorithm = 0;
-    if (options.serial) {
-      serial = bytes_of(*options.serial);
-    } else {
-      key->op_get_active(serial, &algorithm);
-      if (serial.empty()) throw KeyException("the key has no active credential");
-    }
+    serial = options.serial ? bytes_of(*options.serial) : active_serial(*key, &algorithm);
     // An HOTP code is still valid until it is used: neither it nor the key's answer is logged.
     if (algorithm == 0) algorithm = algorithm_of(*key, serial);
-    counted = algorithm == 1;
+    counted = algorithm == hotp_algorithm;
     now = calendar_seconds();
     code = counted ? counter_code(*key, serial, digits) : credential_code(*key, serial, digits);
   });

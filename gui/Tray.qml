@@ -20,6 +20,10 @@ Platform.SystemTrayIcon {
     property var shown_rows: []
     property var shown_codes: ({})
     property var shown_active: null  // the main page's code: {serial, otp, digits}, or null
+    function main_page_code() {
+        return otp_status !== null && otp_status.has_code && !otp_status.hotp
+                ? {serial: otp_status.serial_num, otp: otp_status.otp, digits: otp_status.digits} : null
+    }
     function settle() {
         if (frozen)
             return
@@ -27,8 +31,7 @@ Platform.SystemTrayIcon {
         if (JSON.stringify(rows) !== JSON.stringify(shown_rows))
             shown_rows = rows
         shown_codes = codes
-        shown_active = otp_status !== null && otp_status.has_code && !otp_status.hotp
-                ? {serial: otp_status.serial_num, otp: otp_status.otp, digits: otp_status.digits} : null
+        shown_active = main_page_code()
     }
     readonly property bool touch_needed: credentials !== null && credentials.touch_needed
     property bool open: false
@@ -69,8 +72,7 @@ Platform.SystemTrayIcon {
     }
 
     function copy_picked() {
-        var code = known_code(picked, codes, otp_status !== null && otp_status.has_code && !otp_status.hotp
-                              ? {serial: otp_status.serial_num, otp: otp_status.otp, digits: otp_status.digits} : null)
+        var code = known_code(picked, codes, main_page_code())
         if (code === undefined)
             return
         main_frame.copy_to_clipboard(CodeFormat.pad(code.otp, code.digits, ""))

@@ -90,8 +90,6 @@ class OtpStatus : public QObject {
   void expire_code(std::int64_t now);
   void schedule_expiry();
 
-  static constexpr std::uint32_t hotp_algorithm = 1, totp_algorithm = 2;
-
   std::shared_ptr<KeySession> session;
   Clock clock = system_clock_ms();
   QTimer ticker;

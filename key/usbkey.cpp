@@ -24,7 +24,7 @@ const std::vector<RespCodeRow> resp_code_table = {
     {{0x6A, 0x80}, "Wrong data"},
 };
 
-const char* algorithm_name(std::uint32_t algorithm) { return algorithm == 1 ? "HOTP" : algorithm == 2 ? "TOTP" : ""; }
+const char* algorithm_name(std::uint32_t algorithm) { return algorithm == hotp_algorithm ? "HOTP" : algorithm == totp_algorithm ? "TOTP" : ""; }
 
 const char* hash_name(std::uint32_t type) { return type == 1 ? "SHA-1" : type == 2 ? "SHA-256" : ""; }
 

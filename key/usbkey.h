@@ -12,9 +12,12 @@
 #include <vector>
 
 // One credential on the key.
+// The key's codes for a credential's algorithm.
+constexpr std::uint32_t hotp_algorithm = 1, totp_algorithm = 2;
+
 struct User {
   ByteBuffer serial_number;  // text characters, as the key sends them
-  std::uint32_t algorithm = 0;  // 1 HOTP, 2 TOTP
+  std::uint32_t algorithm = 0;  // hotp_algorithm or totp_algorithm
   std::uint32_t type = 0;       // hash: 1 SHA-1, 2 SHA-256
 };
 
