@@ -31,7 +31,6 @@ constexpr int exit_key_failed = 1;
 constexpr int exit_usage = 2;
 constexpr int exit_no_key = 3;
 
-constexpr int step_seconds = 30;
 constexpr auto press_poll = std::chrono::milliseconds(600);
 constexpr auto press_wait = std::chrono::seconds(15);
 
@@ -53,12 +52,6 @@ struct Options {
   bool json = false;
 };
 
-// What discovery saw; keys[i] belongs to the i-th entry of seen that opened.
-struct Discovery {
-  std::vector<KeyInterface> seen;
-  std::vector<std::shared_ptr<U2FUsbKey>> keys;
-};
-
 void print(const QString& text) { std::cout << text.toStdString() << '\n'; }
 
 void print_json(const QJsonDocument& document) { print(QString::fromUtf8(document.toJson(QJsonDocument::Compact))); }
@@ -69,7 +62,7 @@ std::int64_t calendar_seconds() {
 
 std::string no_access_message(const KeyInterface& key_interface) {
   const std::string plugged = "a key is plugged in (" + key_interface.path + ") but you may not open it: ";
-  if (key_interface.needs_administrator)
+  if (key_interface.access == KeyAccess::administrators_only)
     return plugged + "Windows lets only administrators open the key's FIDO interface; "
                      "run umbrata-cli in a terminal opened as administrator";
   if (platform::key_access_rule_installed())
@@ -78,29 +71,19 @@ std::string no_access_message(const KeyInterface& key_interface) {
                    "(README, \"Let your user open the key\")";
 }
 
-Discovery discover() {
-  Discovery found;
-  std::vector<std::shared_ptr<OTPUsbKey>> otp_keys;
-  HID().find_device(orvalin_vendor_id, otp_keys, found.keys, &found.seen);
-  return found;
-}
-
-// The key named by --key, else the first one that opened, as the window takes it. The others
-// close when the discovery goes.
+// The key named by --key, else the first one that opens, as the window takes it. Opens no other.
 std::shared_ptr<UsbKey> open_key(const QString& wanted_path) {
-  Discovery found = discover();
-  if (found.seen.empty()) throw NoUsableKey("no key found");
+  const std::vector<KeyInterface> interfaces = HID().list_interfaces(orvalin_vendor_id);
+  if (interfaces.empty()) throw NoUsableKey("no key found");
   const std::string wanted = wanted_path.toStdString();
-  std::size_t opened = 0;
-  for (const KeyInterface& key_interface : found.seen) {
-    if (wanted.empty() || key_interface.path == wanted) {
-      if (key_interface.opened) return found.keys.at(opened);
-      if (!wanted.empty()) throw NoUsableKey(no_access_message(key_interface));
-    }
-    if (key_interface.opened) ++opened;
+  for (const KeyInterface& key_interface : interfaces) {
+    if (!wanted.empty() && key_interface.path != wanted) continue;
+    if (key_interface.access != KeyAccess::administrators_only)
+      if (std::shared_ptr<UsbKey> key = HID().open(key_interface.path)) return key;
+    if (!wanted.empty()) throw NoUsableKey(no_access_message(key_interface));
   }
   if (!wanted.empty()) throw NoUsableKey("no key at " + wanted);
-  throw NoUsableKey(no_access_message(found.seen.front()));
+  throw NoUsableKey(no_access_message(interfaces.front()));
 }
 
 // In press mode the key answers "No such object" until it is touched, and a touch counts for a
@@ -155,7 +138,7 @@ int command_code(const Options& options) {
   print_json(QJsonDocument(QJsonObject{{"serial", text_of(serial)},
                                        {"code", text},
                                        {"digits", digits},
-                                       {"seconds_left", static_cast<int>(step_seconds - now % step_seconds)}}));
+                                       {"seconds_left", static_cast<int>(totp_step_seconds - now % totp_step_seconds)}}));
   return 0;
 }
 
@@ -197,15 +180,15 @@ int command_info(const Options& options) {
 
 // Every interface seen, openable or not: telling which is what list is for.
 int command_list(const Options& options) {
-  const Discovery found = discover();
-  if (found.seen.empty()) throw NoUsableKey("no key found");
+  const std::vector<FoundKey> found = HID().find_device(orvalin_vendor_id);
+  if (found.empty()) throw NoUsableKey("no key found");
   QJsonArray rows;
-  for (const KeyInterface& key_interface : found.seen) {
+  for (const auto& [key_interface, key] : found) {
     const QString path = QString::fromStdString(key_interface.path);
     if (!options.key_path.isEmpty() && path != options.key_path) continue;
     rows.append(QJsonObject{{"path", path},
                             {"product_id", QString("%1").arg(key_interface.product_id, 4, 16, QChar('0'))},
-                            {"access", key_interface.opened}});
+                            {"access", key != nullptr}});
   }
   if (rows.isEmpty()) throw NoUsableKey("no key at " + options.key_path.toStdString());
   if (options.json) {

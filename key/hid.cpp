@@ -16,8 +16,8 @@ constexpr unsigned short fido_usage = 0x01;
 
 }  // namespace
 
-void HID::find_device(std::uint16_t vendor_id, std::vector<std::shared_ptr<OTPUsbKey>>&,
-                      std::vector<std::shared_ptr<U2FUsbKey>>& u2f_keys, std::vector<KeyInterface>* seen) {
+std::vector<KeyInterface> HID::list_interfaces(std::uint16_t vendor_id) {
+  std::vector<KeyInterface> interfaces;
   const std::unique_ptr<hid_device_info, void (*)(hid_device_info*)> devices(hid_enumerate(0, 0), hid_free_enumeration);
   for (hid_device_info* d = devices.get(); d; d = d->next) {
     // Formatted apart: hex flags set on the logger's stream would stick to later lines.
@@ -28,20 +28,36 @@ void HID::find_device(std::uint16_t vendor_id, std::vector<std::shared_ptr<OTPUs
     LOG(INFO) << found.str();
 
     if (d->vendor_id != vendor_id || d->usage_page != fido_usage_page || d->usage != fido_usage || !d->path) continue;
-    if (platform::key_interface_needs_administrator(d->path)) {
-      if (seen) seen->push_back({d->path, d->product_id, false, true});
-      LOG(INFO) << "Failed to open Orvalin handle: only administrators may open it";
-      continue;
-    }
-    std::unique_ptr<hid_device, void (*)(hid_device*)> handle(hid_open_path(d->path), hid_close);
-    if (seen) seen->push_back({d->path, d->product_id, handle != nullptr});
-    if (!handle) {
-      LOG(INFO) << "Failed to open Orvalin handle";
-      continue;
-    }
-    LOG(INFO) << "Opening Orvalin handle";
-    auto key = std::make_shared<U2FUsbKey>(handle.get());
-    handle.release();  // the key owns it now
-    u2f_keys.push_back(std::move(key));
+    KeyInterface found_interface{d->path, d->product_id, d->serial_number ? d->serial_number : L"", KeyAccess::untried};
+    if (platform::key_interface_needs_administrator(d->path)) found_interface.access = KeyAccess::administrators_only;
+    interfaces.push_back(std::move(found_interface));
   }
+  return interfaces;
+}
+
+std::shared_ptr<U2FUsbKey> HID::open(const std::string& path) {
+  std::unique_ptr<hid_device, void (*)(hid_device*)> handle(hid_open_path(path.c_str()), hid_close);
+  if (!handle) {
+    LOG(INFO) << "Failed to open Orvalin handle";
+    return nullptr;
+  }
+  LOG(INFO) << "Opening Orvalin handle";
+  auto key = std::make_shared<U2FUsbKey>(handle.get());
+  handle.release();  // the key owns it now
+  return key;
+}
+
+std::vector<FoundKey> HID::find_device(std::uint16_t vendor_id) {
+  std::vector<FoundKey> found;
+  for (KeyInterface& key_interface : list_interfaces(vendor_id)) {
+    std::shared_ptr<U2FUsbKey> key;
+    if (key_interface.access == KeyAccess::administrators_only) {
+      LOG(INFO) << "Failed to open Orvalin handle: only administrators may open it";
+    } else {
+      key = open(key_interface.path);
+      key_interface.access = key ? KeyAccess::opened : KeyAccess::refused;
+    }
+    found.push_back({std::move(key_interface), std::move(key)});
+  }
+  return found;
 }

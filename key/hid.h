@@ -7,27 +7,42 @@
 #include <string>
 #include <vector>
 
-// A second key kind named by discovery; nothing creates one.
-class OTPUsbKey {};
-
 constexpr std::uint16_t orvalin_vendor_id = 0x096E;
 
-// One FIDO interface of the vendor that discovery saw, whether or not it opened.
+// Whether an interface of the key opened.
+enum class KeyAccess {
+  untried,              // listed only
+  opened,
+  refused,              // it did not open: usually missing access rights
+  administrators_only,  // the system lets only administrators open it (Windows): not tried
+};
+
+// One FIDO interface of the vendor that discovery saw.
 struct KeyInterface {
   std::string path;
   std::uint16_t product_id = 0;
-  bool opened = false;  // false: listed but refused to open (usually missing access rights)
-  // Not opened because the system lets only administrators open it (Windows).
-  bool needs_administrator = false;
+  std::wstring usb_serial;  // the device's USB serial number string; empty when it has none
+  KeyAccess access = KeyAccess::untried;
 };
 
-// Turns the HID devices attached right now into key objects. Keeps nothing between calls.
+// An interface that discovery saw, and the key on it: null unless it opened.
+struct FoundKey {
+  KeyInterface found;
+  std::shared_ptr<U2FUsbKey> key;
+};
+
+// Turns the HID devices attached right now into key objects. Keeps nothing between calls. None
+// of its calls throws but for allocation failure, and then it leaks nothing.
 class HID {
  public:
-  // Logs every HID device, and appends a U2FUsbKey to u2f_keys for every FIDO interface of
-  // vendor_id that opens, in enumeration order. otp_keys is left as it is. When seen is given,
-  // every FIDO interface of vendor_id is appended to it, opened or not. Never throws but for
-  // allocation failure, and then leaks nothing; a device that does not open is only logged.
-  void find_device(std::uint16_t vendor_id, std::vector<std::shared_ptr<OTPUsbKey>>& otp_keys,
-                   std::vector<std::shared_ptr<U2FUsbKey>>& u2f_keys, std::vector<KeyInterface>* seen = nullptr);
+  // Logs every HID device, and returns every FIDO interface of vendor_id, in enumeration order,
+  // without opening one. An interface that only administrators may open says so in its access;
+  // every other one is untried.
+  std::vector<KeyInterface> list_interfaces(std::uint16_t vendor_id);
+  // Opens the interface at path. Returns its key, the only owner of the handle, or null when it
+  // does not open (logged).
+  std::shared_ptr<U2FUsbKey> open(const std::string& path);
+  // Lists the FIDO interfaces of vendor_id and opens each that the system may let this user open:
+  // one entry per interface, in enumeration order, with its key where it opened.
+  std::vector<FoundKey> find_device(std::uint16_t vendor_id);
 };

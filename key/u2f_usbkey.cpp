@@ -203,7 +203,7 @@ void U2FUsbKey::gen_totp_data(ByteBuffer& data, std::optional<std::uint64_t> tim
            : static_cast<std::uint64_t>(
                  std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
                      .count());
-  const std::uint64_t counter = seconds / 30;
+  const std::uint64_t counter = seconds / totp_step_seconds;
   for (int shift = 56; shift >= 0; shift -= 8) data.push_back(static_cast<std::uint8_t>(counter >> shift));
 }
 

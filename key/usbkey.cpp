@@ -11,17 +11,15 @@
 #include <vector>
 
 const std::vector<RespCodeRow> resp_code_table = {
-    {{0x90, 0x00}, "Success"},
-    {{0x6A, 0x84}, "No space"},
-    {{0x69, 0x82}, "Auth required"},
-    {{0x6A, 0x80}, "Wrong syntax"},
-    {{0x65, 0x81}, "Generic error"},
-    {{0x69, 0x84}, "No such object"},
-    {{0x67, 0x00}, "Wrong length"},
-    {{0x69, 0x85}, "Conditions not satisfied"},
-    {{0x6D, 0x00}, "Ins not supported"},
-    // Shadowed by "Wrong syntax", which has the same status word and comes first.
-    {{0x6A, 0x80}, "Wrong data"},
+    {StatusWord::success, "Success"},
+    {StatusWord::no_space, "No space"},
+    {StatusWord::auth_required, "Auth required"},
+    {StatusWord::wrong_syntax, "Wrong syntax"},
+    {StatusWord::generic_error, "Generic error"},
+    {StatusWord::no_such_object, "No such object"},
+    {StatusWord::wrong_length, "Wrong length"},
+    {StatusWord::conditions_not_satisfied, "Conditions not satisfied"},
+    {StatusWord::ins_not_supported, "Ins not supported"},
 };
 
 const char* algorithm_name(std::uint32_t algorithm) { return algorithm == hotp_algorithm ? "HOTP" : algorithm == totp_algorithm ? "TOTP" : ""; }
@@ -104,12 +102,13 @@ void UsbKey::combine_send(ProtocolBody& body, ByteBuffer& data, ByteBuffer& resp
 
 void UsbKey::check_resp_code(const ByteBuffer& resp_code) {
   for (const RespCodeRow& row : resp_code_table) {
-    if (row.code != resp_code) continue;
-    if (row.message == "Success") {
+    const auto word = static_cast<std::uint16_t>(row.word);
+    if (resp_code.size() != 2 || resp_code[0] != word >> 8 || resp_code[1] != (word & 0xFF)) continue;
+    if (row.word == StatusWord::success) {
       LOG(INFO) << "Instruction Succesfully";
       return;
     }
-    if (row.message == "No such object") THROW_KEY_EXCEPTION(KeyNoObjectException("No such object"));
+    if (row.word == StatusWord::no_such_object) THROW_KEY_EXCEPTION(KeyNoObjectException(row.message));
     THROW_KEY_EXCEPTION(KeyException("resp_code exception: " + row.message));
   }
   if (resp_code.size() == 2 && resp_code[0] == 0x61)

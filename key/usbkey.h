@@ -23,6 +23,9 @@ struct User {
 
 // The names the program shows for a credential's algorithm and hash; empty for unknown codes.
 const char* algorithm_name(std::uint32_t algorithm);
+
+// The length of a TOTP code's time step: the key counts steps of it since the epoch.
+constexpr int totp_step_seconds = 30;
 const char* hash_name(std::uint32_t type);
 
 class UsbKey;
@@ -41,12 +44,26 @@ std::uint32_t counter_code(UsbKey& key, const ByteBuffer& serial, int& digits);
 std::uint32_t algorithm_of(UsbKey& key, const ByteBuffer& serial);
 void make_active(UsbKey& key, const ByteBuffer& serial);
 
+// The status words the key answers with, SW1 in the high byte and SW2 in the low one.
+enum class StatusWord : std::uint16_t {
+  success = 0x9000,
+  no_space = 0x6A84,
+  auth_required = 0x6982,
+  wrong_syntax = 0x6A80,
+  generic_error = 0x6581,
+  no_such_object = 0x6984,
+  wrong_length = 0x6700,
+  conditions_not_satisfied = 0x6985,
+  ins_not_supported = 0x6D00,
+};
+
+// A status word and the text that the log and the exceptions give it.
 struct RespCodeRow {
-  ByteBuffer code;  // SW1 SW2
+  StatusWord word;
   std::string message;
 };
 
-// The status words the key answers with, in lookup order; the first matching row decides.
+// Every status word that the key answers with, each once.
 extern const std::vector<RespCodeRow> resp_code_table;
 
 // One attached one-time-password key, reached through one open hidapi handle that it owns.

@@ -42,7 +42,7 @@ for ts in sorted((source / "translations").glob("umbrata_*.ts")):
                         failures.append(f"{where}: {form!r} shares its mnemonic with {letters[marked[0].lower()]!r}")
 
 shown = re.compile(r"^\s*(text|title|titleText|placeholderText|tooltip|Accessible\.(name|description))\s*:|^\s*[?:+]\s")
-for qml in sorted((source / "gui").glob("*.qml")):
+for qml in sorted((source / "gui/qml").glob("*.qml")):
     for number, line in enumerate(qml.read_text().splitlines(), 1):
         if not shown.search(line) or "same in every language" in line:
             continue

@@ -19,15 +19,23 @@ umbrata_warnings(key_tests)
 
 add_library(qt_test_main OBJECT support/qt_main.cpp)
 target_include_directories(qt_test_main PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(qt_test_main PUBLIC test_support Qt5::Gui GTest::gtest)
+target_link_libraries(qt_test_main PUBLIC test_support Qt5::Gui Qt5::Test GTest::gtest)
+add_library(qt_core_test_main OBJECT support/qt_main.cpp)
+target_compile_definitions(qt_core_test_main PRIVATE UMBRATA_TEST_CORE_ONLY)
+target_link_libraries(qt_core_test_main PUBLIC test_support Qt5::Core Qt5::Test GTest::gtest)
 
-add_executable(gui_tests gui/model_test.cpp gui/autostart_test.cpp gui/folder_protection_test.cpp)
-target_link_libraries(gui_tests PRIVATE umbrata_watch_keysim umbrata_gui test_support qt_test_main)
+add_executable(models_tests gui/models/model_test.cpp)
+target_link_libraries(models_tests PRIVATE umbrata_models test_support qt_core_test_main)
+umbrata_warnings(models_tests)
+
+add_executable(gui_tests gui/app/controller_test.cpp gui/desktop/device_event_test.cpp gui/desktop/autostart_test.cpp
+  gui/desktop/folder_protection_test.cpp)
+target_link_libraries(gui_tests PRIVATE umbrata_watch_keysim umbrata_app test_support qt_test_main)
 umbrata_warnings(gui_tests)
 
 
 # The programs' manifest: the tests write and read the log in a profile whose name is not ASCII.
-foreach(program key_tests gui_tests)
+foreach(program key_tests models_tests gui_tests)
   target_link_libraries(${program} PRIVATE umbrata_manifest)
 endforeach()
 
@@ -41,7 +49,7 @@ set_target_properties(tray_menu_hook PROPERTIES PREFIX "")
 add_dependencies(tray_menu tray_menu_hook)
 
 # Whole programs, one process each: under Wine every start costs a second or two.
-foreach(program key_tests gui_tests)
+foreach(program key_tests models_tests gui_tests)
   add_test(NAME ${program} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine_session.sh ${CMAKE_BINARY_DIR}
            ${CMAKE_SOURCE_DIR} ${UMBRATA_WINDOWS_QT} $<TARGET_FILE:${program}>)
   set_tests_properties(${program} PROPERTIES TIMEOUT 300)

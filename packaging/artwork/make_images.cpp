@@ -1,5 +1,5 @@
 // Draws Umbrata's images: make_images OUTPUT_FOLDER. Run by scripts/make-images; the PNGs it
-// writes are committed in gui/pic/. make_images --icons FOLDER SIZE... draws the program's icon at
+// writes are committed in gui/qml/pic/. make_images --icons FOLDER SIZE... draws the program's icon at
 // each size into FOLDER/SIZExSIZE/apps/umbrata.png, the hicolor theme's layout, at build time.
 #include <QDir>
 #include <QFont>

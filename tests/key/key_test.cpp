@@ -188,29 +188,28 @@ TEST(Discovery, OpensEveryFidoInterfaceOfTheVendorInOrderAndItsListsArriveWholeA
   const std::vector<std::vector<int>> lists = {{29, 20}, {29, 21}, {25, 25, 26, 26}, {25, 26, 26, 26}, std::vector<int>(16, 32)};
   std::string json = R"({"keys": [{"id": "foreign", "vendor_id": 4660, "product_id": 1}, {"id": "twofido", "product_id": 2137,
     "interfaces": 2}, {"id": "gone", "product_id": 2138, "plugged": false}, {"id": "locked", "product_id": 2139, "openable": false})";
-  std::string expected = "keysim:twofido:0 2137 ok\nkeysim:twofido:1 2137 ok\nkeysim:locked:0 2139 no\n";
+  std::string expected = "keysim:twofido:0 2137 twofido ok\nkeysim:twofido:1 2137 twofido ok\nkeysim:locked:0 2139 locked no\n";
   for (std::size_t k = 0; k < lists.size(); ++k) {
     json += R"(, {"id": "list)" + std::to_string(k) + R"(", "product_id": 2136, "interfaces": ["keyboard", "fido"], "credentials": [)";
     for (std::size_t n = 0; n < lists[k].size(); ++n)
       json += std::string(n ? "," : "") + R"({"serial": ")" + std::string(lists[k][n], char('a' + n)) +
               R"(", "algorithm": 2, "hash": 1, "secret": "ME"})";
     json += "]}";
-    expected += "keysim:list" + std::to_string(k) + ":1 2136 ok\n";
+    expected += "keysim:list" + std::to_string(k) + ":1 2136 list" + std::to_string(k) + " ok\n";
   }
   TempLog log;
   log.setup_quiet();
   SimServer sim(json + "]}");
-  std::vector<std::shared_ptr<OTPUsbKey>> otp;
-  std::vector<std::shared_ptr<U2FUsbKey>> keys = {nullptr};
-  std::vector<KeyInterface> seen;
-  HID().find_device(orvalin_vendor_id, otp, keys, &seen);
+  const std::vector<FoundKey> found = HID().find_device(orvalin_vendor_id);
   std::string interfaces;
-  for (const KeyInterface& i : seen) interfaces += i.path + " " + std::to_string(i.product_id) + (i.opened ? " ok\n" : " no\n");
+  for (const auto& [i, key] : found)
+    interfaces += i.path + " " + std::to_string(i.product_id) + " " + std::string(i.usb_serial.begin(), i.usb_serial.end()) +
+                  (i.access == KeyAccess::opened && key ? " ok\n" : " no\n");
   EXPECT_EQ(interfaces, expected);
-  ASSERT_EQ(keys.size(), 3u + lists.size()) << "appended to what was there";
+  ASSERT_EQ(found.size(), 3u + lists.size());
   for (std::size_t k = 0; k < lists.size(); ++k) {
     std::vector<User> users;
-    keys[3 + k]->op_get_user_info(users);
+    found[3 + k].key->op_get_user_info(users);
     ASSERT_EQ(users.size(), lists[k].size()) << k;
     for (std::size_t n = 0; n < users.size(); ++n) EXPECT_EQ(users[n].serial_number, text(std::string(lists[k][n], char('a' + n))));
   }

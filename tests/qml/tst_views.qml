@@ -129,9 +129,9 @@ TestCase {
         frame.set_key_needs_administrator(true)
         compare(hint.text, "A key is plugged in, but Windows lets only\nadministrators open it.")
         verify(!restart.visible, "not offered to a program that runs as administrator already")
-        frame.set_can_restart_as_administrator(true)
+        harness.restart.set_available(true)
         mouseClick(restart)
-        compare(frame.restarts, 1)
+        compare(harness.restart.restarts, 1)
     }
 
     function test_settings_without_a_key_or_a_tray() {
@@ -141,10 +141,10 @@ TestCase {
         verify(keep_in_tray.text.endsWith("\n(this desktop shows no tray icons)"), keep_in_tray.text)
         verify(!findChild(window, "token_info_item").enabled)
         var clear = findChild(window, "clear_clipboard_item")
-        compare(clear.checked, frame.clear_copied_codes)
+        compare(clear.checked, harness.settings.clear_copied_codes)
         for (var expected of [!clear.checked, clear.checked]) {
             clear.toggle()
-            compare(frame.clear_copied_codes, expected)
+            compare(harness.settings.clear_copied_codes, expected)
         }
         show_model(window)
         verify(findChild(window, "token_info_item").enabled)

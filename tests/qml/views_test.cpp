@@ -1,11 +1,16 @@
-// Qt Quick Test of the views. The stand-ins for "otp_status" and "main_frame" derive from the
-// real model and controller, so the views see exactly their properties, methods and signals;
-// they only answer without a key and count how they are used.
-#include "gui/credentials.h"
-#include "gui/localization.h"
-#include "gui/main_frame.h"
-#include "gui/otp_status.h"
-#include "gui/token_info.h"
+// Qt Quick Test of the views. The stand-ins for the models, "main_frame" and
+// "administrator_restart" derive from the real objects, so the views see exactly their
+// properties, methods and signals; they only answer without a key and count how they are used.
+// "settings" and "tray_host" are the real ones.
+#include "gui/app/localization.h"
+#include "gui/app/main_frame.h"
+#include "gui/app/screen_scale.h"
+#include "gui/app/settings.h"
+#include "gui/desktop/administrator_restart.h"
+#include "gui/desktop/tray_host.h"
+#include "gui/models/credentials.h"
+#include "gui/models/otp_status.h"
+#include "gui/models/token_info.h"
 
 #include <QGuiApplication>
 #include <QObject>
@@ -71,13 +76,26 @@ class StandInTokenInfo : public TokenInfo {
   }
 };
 
-class StandInFrame : public MainFrame {
+class StandInRestart : public AdministratorRestart {
   Q_OBJECT
-  Q_PROPERTY(QString last_copy MEMBER last_copy)
   Q_PROPERTY(int restarts MEMBER restarts)
 
  public:
   int restarts = 0;
+  StandInRestart() : AdministratorRestart(nullptr) {}
+  Q_INVOKABLE void set_available(bool on) { AdministratorRestart::set_available(on); }
+  void restart() override { ++restarts; }
+  void reset() {
+    restarts = 0;
+    set_available(false);
+  }
+};
+
+class StandInFrame : public MainFrame {
+  Q_OBJECT
+  Q_PROPERTY(QString last_copy MEMBER last_copy)
+
+ public:
   QString last_copy;
   explicit StandInFrame(QQmlContext* context)
       : MainFrame(context, qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {}
@@ -89,14 +107,11 @@ class StandInFrame : public MainFrame {
   Q_INVOKABLE void set_key_without_access(bool on) { MainFrame::set_key_without_access(on); }
   Q_INVOKABLE void set_access_rule_installed(bool on) { MainFrame::set_access_rule_installed(on); }
   Q_INVOKABLE void set_key_needs_administrator(bool on) { MainFrame::set_key_needs_administrator(on); }
-  Q_INVOKABLE void set_can_restart_as_administrator(bool on) { MainFrame::set_can_restart_as_administrator(on); }
   Q_INVOKABLE void set_copied_code_left(bool on) { MainFrame::set_copied_code_left(on); }
-  void restart_as_administrator() override { ++restarts; }
   void reset() {
-    restarts = 0;
     last_copy.clear();
-    for (auto set : {&StandInFrame::set_key_without_access, &StandInFrame::set_access_rule_installed, &StandInFrame::set_key_needs_administrator,
-                     &StandInFrame::set_can_restart_as_administrator, &StandInFrame::set_copied_code_left})
+    for (auto set : {&StandInFrame::set_key_without_access, &StandInFrame::set_access_rule_installed,
+                     &StandInFrame::set_key_needs_administrator, &StandInFrame::set_copied_code_left})
       (this->*set)(false);
   }
 };
@@ -107,6 +122,8 @@ class Harness : public QObject {
   Q_PROPERTY(QObject* credentials READ credentials CONSTANT)
   Q_PROPERTY(QObject* token_info READ token_info CONSTANT)
   Q_PROPERTY(QObject* frame READ frame CONSTANT)
+  Q_PROPERTY(QObject* settings READ settings CONSTANT)
+  Q_PROPERTY(QObject* restart READ restart CONSTANT)
   Q_PROPERTY(QString language MEMBER language CONSTANT)
 
  public:
@@ -116,6 +133,8 @@ class Harness : public QObject {
   QObject* credentials() { return credentials_.get(); }
   QObject* token_info() { return token_info_.get(); }
   QObject* frame() { return frame_.get(); }
+  QObject* settings() { return settings_.get(); }
+  QObject* restart() { return restart_.get(); }
   // Publishes the stand-in models, or null, as the controller does.
   Q_INVOKABLE void publish_model(bool present) {
     for (auto [name, object] : {std::pair{"otp_status", model()}, std::pair{"credentials", credentials()}, std::pair{"token_info", token_info()}})
@@ -130,6 +149,7 @@ class Harness : public QObject {
     credentials_->reset();
     token_info_->reset();
     frame_->reset();
+    restart_->reset();
     publish_model(false);
   }
 
@@ -142,7 +162,13 @@ class Harness : public QObject {
     credentials_ = std::make_unique<StandInCredentials>();
     token_info_ = std::make_unique<StandInTokenInfo>();
     frame_ = std::make_unique<StandInFrame>(context_);
+    settings_ = std::make_unique<Settings>();
+    restart_ = std::make_unique<StandInRestart>();
     context_->setContextProperty("main_frame", frame());
+    context_->setContextProperty("settings", settings());
+    tray_host_ = std::make_unique<TrayHost>();
+    context_->setContextProperty("tray_host", tray_host_.get());
+    context_->setContextProperty("administrator_restart", restart());
     context_->setContextProperty("start_hidden", false);
     context_->setContextProperty("harness", this);
     publish_model(false);
@@ -155,6 +181,9 @@ class Harness : public QObject {
   std::unique_ptr<StandInCredentials> credentials_;
   std::unique_ptr<StandInTokenInfo> token_info_;
   std::unique_ptr<StandInFrame> frame_;
+  std::unique_ptr<Settings> settings_;
+  std::unique_ptr<StandInRestart> restart_;
+  std::unique_ptr<TrayHost> tray_host_;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(views, Harness)

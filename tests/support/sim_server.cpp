@@ -37,11 +37,10 @@ std::string SimServer::command(const std::string& line) {
 }
 
 std::shared_ptr<U2FUsbKey> first_key_found() {
-  std::vector<std::shared_ptr<OTPUsbKey>> otp;
-  std::vector<std::shared_ptr<U2FUsbKey>> keys;
-  HID().find_device(orvalin_vendor_id, otp, keys);
-  EXPECT_FALSE(keys.empty()) << "discovery found no key";
-  return keys.empty() ? nullptr : keys.front();
+  for (FoundKey& found : HID().find_device(orvalin_vendor_id))
+    if (found.key) return found.key;
+  ADD_FAILURE() << "discovery found no key";
+  return nullptr;
 }
 
 std::string outcome(const std::function<void()>& call) {

@@ -84,7 +84,7 @@ TestCase {
         frame.set_access_rule_installed(true)
         check("no-key-rule-installed")
         frame.set_key_needs_administrator(true)
-        frame.set_can_restart_as_administrator(true)
+        harness.restart.set_available(true)
         check("no-key-administrator")
     }
 

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class CopiedCode;
+class Credentials;
+class DeviceEvent;
+class KeySession;
+class OtpStatus;
+class QGuiApplication;
+class QQmlContext;
+class TokenInfo;
+
+// Published to the views as "main_frame": decides which key the program works with, opens a key
+// session on it with its models ("otp_status", "credentials" and "token_info", null while there
+// is no key), says why no key is usable, and puts copied codes on the clipboard. Everything runs
+// on the GUI thread.
+class MainFrame : public QObject {
+  Q_OBJECT
+  // True while no key is usable but discovery saw a key of the vendor that it may not open.
+  Q_PROPERTY(bool key_without_access READ get_key_without_access NOTIFY key_without_access_changed)
+  // True while no key is usable but one was refused for want of administrator rights (Windows).
+  Q_PROPERTY(bool key_needs_administrator READ get_key_needs_administrator NOTIFY key_needs_administrator_changed)
+  // True while the udev rule that grants access to the key is installed, as of the last scan.
+  Q_PROPERTY(bool access_rule_installed READ get_access_rule_installed NOTIFY access_rule_installed_changed)
+  // True while the desktop refuses to take a copied code out of the clipboard (a Wayland
+  // compositor without data control, until the window's next input).
+  Q_PROPERTY(bool copied_code_left READ get_copied_code_left NOTIFY copied_code_left_changed)
+  // How long a copied code stays on the clipboard while codes are cleared, in whole seconds.
+  Q_PROPERTY(int copied_code_seconds READ get_copied_code_seconds CONSTANT)
+  // The README's sections for users, compiled in: the Help menu's user guide, in Markdown.
+  Q_PROPERTY(QString user_guide READ get_user_guide CONSTANT)
+
+ public:
+  MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
+  // Publishes null models before they go, so the views never read a dead one.
+  ~MainFrame() override;
+
+  // Keeps a session whose key still answers; otherwise closes it, runs discovery, opens a session
+  // on the first key found, publishes its models (or null) and emits show_otp_status.
+  Q_INVOKABLE void rescan_key();
+  // Puts str on the clipboard, marked as a secret that clipboard managers keep out of their
+  // history, and emits copied.
+  Q_INVOKABLE void copy_to_clipboard(QString str);
+  bool get_key_without_access() const { return key_without_access; }
+  bool get_key_needs_administrator() const { return key_needs_administrator; }
+  bool get_access_rule_installed() const { return access_rule_installed; }
+  bool get_copied_code_left() const { return copied_code_left; }
+  int get_copied_code_seconds() const;
+  static QString get_user_guide();
+  // Whether copies are cleared after their lifetime and at quit (the user's setting).
+  void set_clearing_copied_codes(bool on);
+
+  // The models' tick; UMBRATA_TICK_MS overrides it, as UMBRATA_COPIED_CODE_LIFETIME_MS does the
+  // copied code's lifetime, so that tests need not wait out real half-minutes.
+  static constexpr int tick_ms = 600;
+
+ signals:
+  void show_otp_status();
+  // A key of the vendor was plugged in or removed.
+  void hid_change_event();
+  // Another start of the program asked for the window.
+  void show_window_requested();
+  void copied();
+  void key_without_access_changed();
+  void key_needs_administrator_changed();
+  void access_rule_installed_changed();
+  void copied_code_left_changed();
+
+ protected:
+  void set_key_without_access(bool on);
+  void set_key_needs_administrator(bool on);
+  void set_access_rule_installed(bool on);
+  void set_copied_code_left(bool on);
+  void publish_models();
+
+ private:
+  bool key_without_access = false;
+  bool key_needs_administrator = false;
+  bool access_rule_installed = false;
+  bool copied_code_left = false;
+  CopiedCode* copied_code;
+  int model_tick_ms;
+  std::shared_ptr<KeySession> session;
+  std::unique_ptr<OtpStatus> otp_status;
+  std::unique_ptr<Credentials> credentials;
+  std::unique_ptr<TokenInfo> token_info;
+  QQmlContext* context;
+  std::unique_ptr<DeviceEvent> device_event;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "key/usbkey.h"
+
+#include <cstdint>
+#include <functional>
+
+// The models' clock: milliseconds since the Unix epoch. Tests inject their own to cross step
+// boundaries.
+using Clock = std::function<std::int64_t()>;
+Clock system_clock_ms();
+
+// The TOTP step that holds ms.
+inline std::int64_t step_index(std::int64_t ms) { return ms / (std::int64_t{totp_step_seconds} * 1000); }

@@ -1,0 +1,234 @@
+import QtQuick 2.9
+import QtQuick.Window 2.12
+import QtQuick.Controls 2.5
+import "code_format.js" as CodeFormat
+import "messages.js" as Messages
+
+Item {
+    id: otp_page
+    objectName: "otp_page"
+
+    // The published model; its own timer asks the key, and its clock says what is left of the step.
+    readonly property QtObject model: otp_status
+    // An HOTP credential: a code only when the user asks, as each one counts the key up.
+    readonly property bool hotp: model !== null && model.hotp
+
+    function pad(num, width, delimiter) {
+        return CodeFormat.pad(num, width, delimiter)
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: 10
+        color: "transparent"
+
+        // The box's shadow (offset 3, 3, blur radius 9, #aa000000), blurred once by
+        // packaging/artwork/make_images: the software scene graph runs no shader effect, and an
+        // image is left alone by the countdown's repaints.
+        BorderImage {
+            readonly property int offset: 3
+            readonly property int blur: 9
+            source: "pic/code-shadow.png"
+            anchors.fill: otp_value_bar
+            anchors.leftMargin: offset - blur
+            anchors.topMargin: offset - blur
+            anchors.rightMargin: -offset - blur
+            anchors.bottomMargin: -offset - blur
+            border.left: 2 * blur
+            border.top: 2 * blur
+            border.right: 2 * blur
+            border.bottom: 2 * blur
+        }
+
+        Label {
+            id: otp_value_bar
+            objectName: "otp_value_bar"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text !== "" ? qsTr("One-time password %1").arg(text) : qsTr("No one-time password")
+            Accessible.description: qsTr("The code of the key's active credential")
+            readonly property bool has_code: otp_page.model !== null && otp_page.model.has_code
+            text: has_code ? otp_page.pad(otp_page.model.otp, otp_page.model.digits, " ") : ""
+            background: Rectangle {
+                color: "lightgray"
+            }
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: parent.top
+            anchors.topMargin: 35
+            width: has_code ? implicitWidth : 200
+            leftPadding: 10
+            rightPadding: 10
+            font.pixelSize: 40
+            color: "black"
+        }
+
+        Button {
+            id: btn_copy
+            objectName: "btn_copy"
+            Accessible.name: qsTr("Copy the code")
+            Accessible.description: qsTr("Copies the one-time password to the clipboard")
+            visible: otp_value_bar.has_code
+            width: 25
+            height: 25
+            padding: 0
+            leftPadding: 0
+            rightPadding: 0
+            topPadding: 0
+            bottomPadding: 0
+            anchors.left: otp_value_bar.right
+            anchors.leftMargin: 12
+            anchors.verticalCenter: otp_value_bar.verticalCenter
+            flat: !hovered
+            hoverEnabled: true
+            contentItem: Image {
+                source: "pic/clipboard-copy.png"
+                // Decoded small: a 512-pixel image is converted for the screen on a thread pool.
+                sourceSize: Qt.size(50, 50)
+                fillMode: Image.PreserveAspectFit
+            }
+            // What the label shows, without the blank. An HOTP code is used once: copied, it goes.
+            onClicked: {
+                main_frame.copy_to_clipboard(otp_value_bar.text.replace(/ /g, ""))
+                if (otp_page.hotp)
+                    otp_page.model.forget_code()
+            }
+        }
+
+        Shortcut {
+            sequences: [StandardKey.Copy]
+            enabled: btn_copy.visible
+            onActivated: btn_copy.clicked()
+        }
+
+        // Changes once a second. Every number it can show is laid out once, in a strip behind a
+        // window one line high: a new number moves the strip, and only its window is drawn again.
+        // The translated text's words stand before and after it, where the language puts them.
+        Row {
+            id: bar_left_time
+            objectName: "bar_left_time"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            Accessible.description: qsTr("Seconds left in the code's %n-second step", "", most)
+            readonly property int remain: otp_page.model !== null ? otp_page.model.remain : 0
+            readonly property int most: otp_page.model !== null ? otp_page.model.step : 0  // remain at a step boundary
+            readonly property string text: otp_value_bar.has_code && !otp_page.hotp ? qsTr("%n seconds left", "", remain) : ""
+            readonly property var words: CodeFormat.around_number(text, remain)
+            visible: text !== ""
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: otp_value_bar.bottom
+            anchors.topMargin: 15
+
+            // Properties, unlike FontMetrics' methods, follow the font as it is set.
+            TextMetrics {
+                id: digit_metrics
+                font: words_before.font
+                text: "0"
+            }
+            TextMetrics {
+                id: blank_metrics
+                font: words_before.font
+                text: " "
+            }
+
+            Label {
+                id: words_before
+                Accessible.ignored: true
+                // A label's width leaves out trailing blanks: the blank before the number is padding.
+                text: bar_left_time.words[0].replace(/\s+$/, "")
+                rightPadding: text !== bar_left_time.words[0] ? blank_metrics.advanceWidth : 0
+                font.pixelSize: 18
+                color: "black"
+            }
+
+            Item {
+                readonly property real digit_width: digit_metrics.advanceWidth
+                width: (bar_left_time.remain >= 10 ? 2 : 1) * digit_width
+                height: words_before.height
+                clip: true
+
+                Label {
+                    id: seconds_strip
+                    objectName: "seconds_strip"
+                    Accessible.ignored: true
+                    anchors.right: parent.right
+                    y: -(bar_left_time.most - bar_left_time.remain) * parent.height
+                    text: {
+                        var lines = []
+                        for (var n = bar_left_time.most; n >= 0; --n)
+                            lines.push(n)
+                        return lines.join("\n")
+                    }
+                    horizontalAlignment: Text.AlignRight
+                    lineHeightMode: Text.FixedHeight
+                    lineHeight: parent.height
+                    font: words_before.font
+                    color: "black"
+                }
+            }
+
+            Label {
+                Accessible.ignored: true
+                text: bar_left_time.words[1]
+                font: words_before.font
+                color: "black"
+            }
+        }
+
+        Column {
+            id: hotp_panel
+            objectName: "hotp_panel"
+            visible: otp_page.hotp
+            width: parent.width - 20
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: otp_value_bar.bottom
+            anchors.topMargin: 12
+            spacing: 6
+
+            Label {
+                objectName: "hotp_note"
+                width: parent.width
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+                // The serial number is the key's text, never markup.
+                textFormat: Text.PlainText
+                text: otp_page.hotp ? qsTr("%1 is an HOTP credential: each code counts the key up.").arg(otp_page.model.serial_num) : ""
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+                font.pixelSize: 12
+                color: "black"
+            }
+
+            Button {
+                id: btn_next_code
+                topPadding: 4
+                bottomPadding: 4
+                objectName: "btn_next_code"
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: qsTr("Next code")
+                Accessible.description: qsTr("Asks the key for the next code, which counts it up")
+                font.pixelSize: 14
+                onClicked: otp_page.model.next_code()
+            }
+        }
+
+        Shortcut {
+            sequences: ["Return", "Enter"]
+            enabled: otp_page.hotp
+            onActivated: btn_next_code.clicked()
+        }
+
+        Label {
+            id: bar_information
+            objectName: "bar_information"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            Accessible.ignored: text === ""
+            text: (otp_page.model !== null && !otp_page.model.has_code) ? Messages.model_text(otp_page.model.err_msg) : ""
+            anchors.horizontalCenter: parent.horizontalCenter
+            horizontalAlignment: Text.AlignHCenter
+            anchors.top: otp_page.hotp ? hotp_panel.bottom : otp_value_bar.bottom
+            anchors.topMargin: 15
+            font.pixelSize: 18
+            color: "red"
+        }
+    }
+}
