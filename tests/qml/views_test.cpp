@@ -85,10 +85,6 @@ class StandInRestart : public AdministratorRestart {
   StandInRestart() : AdministratorRestart(nullptr) {}
   Q_INVOKABLE void set_available(bool on) { AdministratorRestart::set_available(on); }
   void restart() override { ++restarts; }
-  void reset() {
-    restarts = 0;
-    set_available(false);
-  }
 };
 
 class StandInFrame : public MainFrame {
@@ -149,7 +145,8 @@ class Harness : public QObject {
     credentials_->reset();
     token_info_->reset();
     frame_->reset();
-    restart_->reset();
+    restart_->restarts = 0;
+    restart_->set_available(false);
     publish_model(false);
   }
 

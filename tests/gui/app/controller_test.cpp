@@ -1,7 +1,6 @@
 // The controller in a real Qt event loop, with real worker threads, on keys of a keysim server
 // running on its own thread.
 #include "gui/app/main_frame.h"
-#include "gui/app/settings.h"
 #include "gui/models/credentials.h"
 #include "gui/models/otp_status.h"
 #include "gui/models/token_info.h"
@@ -35,18 +34,9 @@ class Controller : public OnSim {
   T* published(const char* name = "otp_status") {
     return qobject_cast<T*>(engine.rootContext()->contextProperty(name).value<QObject*>());
   }
-  std::unique_ptr<MainFrame> make_frame() {
-    return std::make_unique<MainFrame>(engine.rootContext(), qobject_cast<QGuiApplication*>(QCoreApplication::instance()));
-  }
-  // Turns press mode on or off and waits for the key's answer; true when it took it.
-  static bool press_mode(OtpStatus& model, bool on) {
-    QSignalSpy answer(&model, &OtpStatus::press_mode_set);
-    model.set_press_mode(on);
-    return (!answer.isEmpty() || answer.wait(patience_ms)) && answer.first().at(1).toBool();
-  }
-
   QQmlEngine engine;
-  std::unique_ptr<MainFrame> frame = make_frame();
+  std::unique_ptr<MainFrame> frame =
+      std::make_unique<MainFrame>(engine.rootContext(), qobject_cast<QGuiApplication*>(QCoreApplication::instance()));
   std::atomic<std::int64_t> now{QDateTime::currentMSecsSinceEpoch()};
 };
 
@@ -65,7 +55,6 @@ TEST_F(Controller, UsesTheFirstKeyWhileItAnswersAndSaysWhenAKeyMayNotBeOpened) {
   ASSERT_EQ(sim.command("UNPLUG first"), "OK first unplugged");
   frame->rescan_key();
   ASSERT_NE(published(), nullptr);
-  EXPECT_FALSE(press_mode(*published(), true));
   published<TokenInfo>("token_info")->refresh();
   const QVariantMap info{{"serial", "B1"}, {"algorithm", "HOTP"}, {"hash", "SHA-256"}};
   ASSERT_TRUE(QTest::qWaitFor([&] { return published<TokenInfo>("token_info")->get_info() == info; }, patience_ms));
@@ -108,14 +97,6 @@ TEST_F(Controller, TheWindowNeverWaitsOnABusyKeyAndClosesAtOnce) {
   EXPECT_EQ(model->get_serial_num(), "") << "the job is still waiting";
   frame.reset();  // closing the window stops the exchange at its next packet
   EXPECT_NE(log.read_log().find("Key Exception (U2F usb key exchange stopped)"), std::string::npos);
-}
-
-TEST(Settings, RemembersWhetherCopiedCodesAreCleared) {
-  Settings settings;
-  const bool before = settings.get_clear_copied_codes();
-  settings.set_clear_copied_codes(!before);
-  EXPECT_EQ(Settings().get_clear_copied_codes(), !before);
-  settings.set_clear_copied_codes(before);
 }
 
 }  // namespace

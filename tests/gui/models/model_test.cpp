@@ -1,9 +1,7 @@
 // The models in a real Qt event loop, with real worker threads, on keys of a keysim server
 // running on its own thread. Linked with Qt Core and Qt Test alone, as the models are.
 #include "gui/models/credentials.h"
-#include "gui/models/key_session.h"
 #include "gui/models/otp_status.h"
-#include "gui/models/token_info.h"
 
 #include "tests/support/sim_server.h"
 
@@ -145,9 +143,7 @@ TEST_F(Model, ClosingTheSessionStopsAnExchangeThatTheKeyLeftHalfAnswered) {
   std::atomic<bool> closed{false};
   std::thread closing([&] { open.reset(), closed = true; });
   const bool at_once = QTest::qWaitFor([&] { return closed.load(); }, patience_ms);
-  if (!at_once) {
-    ASSERT_EQ(sim.command("UNPLUG key0"), "OK key0 unplugged");  // ends the read, and the test
-  }
+  if (!at_once) sim.command("UNPLUG key0");  // ends the read, and the test
   closing.join();
   EXPECT_TRUE(at_once);
 }
