@@ -32,7 +32,6 @@ MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent
     : QObject(parent),
       copied_code(new CopiedCode(
           milliseconds_from_environment("UMBRATA_COPIED_CODE_LIFETIME_MS", CopiedCode::default_lifetime_ms), this)),
-      model_tick_ms(milliseconds_from_environment("UMBRATA_TICK_MS", tick_ms)),
       context(context),
       device_event(std::make_unique<DeviceEvent>()) {
   connect(copied_code, &CopiedCode::left_changed, this, [this] { set_copied_code_left(copied_code->is_left()); });
@@ -85,8 +84,8 @@ void MainFrame::rescan_key() {
 
   if (key) {
     session = std::make_shared<KeySession>(key);
-    otp_status = std::make_unique<OtpStatus>(session, model_tick_ms);
-    credentials = std::make_unique<Credentials>(session, model_tick_ms);
+    otp_status = std::make_unique<OtpStatus>(session, true);
+    credentials = std::make_unique<Credentials>(session, credentials_tick_ms);
     token_info = std::make_unique<TokenInfo>(session);
     connect(credentials.get(), &Credentials::made_active, otp_status.get(), &OtpStatus::use_credential);
     connect(credentials.get(), &Credentials::made_active, token_info.get(), &TokenInfo::refresh);

@@ -29,7 +29,8 @@ class MainFrame : public QObject {
   // True while the desktop refuses to take a copied code out of the clipboard (a Wayland
   // compositor without data control, until the window's next input).
   Q_PROPERTY(bool copied_code_left READ get_copied_code_left NOTIFY copied_code_left_changed)
-  // How long a copied code stays on the clipboard while codes are cleared, in whole seconds.
+  // How long a copied code stays on the clipboard while codes are cleared, in whole seconds;
+  // UMBRATA_COPIED_CODE_LIFETIME_MS overrides it, so that tests need not wait out half-minutes.
   Q_PROPERTY(int copied_code_seconds READ get_copied_code_seconds CONSTANT)
   // The README's sections for users, compiled in: the Help menu's user guide, in Markdown.
   Q_PROPERTY(QString user_guide READ get_user_guide CONSTANT)
@@ -54,9 +55,8 @@ class MainFrame : public QObject {
   // Whether copies are cleared after their lifetime and at quit (the user's setting).
   void set_clearing_copied_codes(bool on);
 
-  // The models' tick; UMBRATA_TICK_MS overrides it, as UMBRATA_COPIED_CODE_LIFETIME_MS does the
-  // copied code's lifetime, so that tests need not wait out real half-minutes.
-  static constexpr int tick_ms = 600;
+  // How often the credential list asks for the codes it lacks while a view watches it.
+  static constexpr int credentials_tick_ms = 600;
 
  signals:
   void show_otp_status();
@@ -83,7 +83,6 @@ class MainFrame : public QObject {
   bool access_rule_installed = false;
   bool copied_code_left = false;
   CopiedCode* copied_code;
-  int model_tick_ms;
   std::shared_ptr<KeySession> session;
   std::unique_ptr<OtpStatus> otp_status;
   std::unique_ptr<Credentials> credentials;

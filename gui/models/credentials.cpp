@@ -85,7 +85,11 @@ void Credentials::ask(Request request, const QString& serial) {
           key.op_get_user_info(users);
         });
         return [this, outcome, listed = rows_of(users, active)] {
-          if (settle(Request::list, outcome)) list_wanted = false;
+          if (settle(Request::list, outcome)) {
+            list_wanted = false;
+            // Nothing more to ask for: the timer stops, or it would tick on with no view open.
+            update_timer();
+          }
           if (outcome.kind != Outcome::done) return;
           store_rows(listed);
           LOG(INFO) << "The credential list holds " << listed.size() << " credentials";
@@ -103,7 +107,10 @@ void Credentials::ask(Request request, const QString& serial) {
           key.op_get_user_info(users);
         });
         return [this, serial, outcome, listed = rows_of(users, bytes)] {
-          if (settle(Request::activation, outcome) && activation_wanted == serial) activation_wanted.reset();
+          if (settle(Request::activation, outcome) && activation_wanted == serial) {
+            activation_wanted.reset();
+            update_timer();
+          }
           if (outcome.kind != Outcome::done) return;
           store_rows(listed);
           emit made_active(serial);

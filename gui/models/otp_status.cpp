@@ -17,19 +17,22 @@ struct OtpStatus::Answer {
   Outcome outcome;
 };
 
-OtpStatus::OtpStatus(std::shared_ptr<KeySession> session, int tick_ms, QObject* parent)
-    : QObject(parent), session(std::move(session)) {
+OtpStatus::OtpStatus(std::shared_ptr<KeySession> session, bool ticking, QObject* parent)
+    : QObject(parent), session(std::move(session)), ticking(ticking) {
   expiry.setSingleShot(true);
   connect(&expiry, &QTimer::timeout, this, [this] { get_hotp() ? take_down_code() : expire_code(clock()); });
+  // Precise: a coarse timer may fire up to 5 % early, and then twice in one second.
+  ticker.setSingleShot(true);
+  ticker.setTimerType(Qt::PreciseTimer);
   connect(&ticker, &QTimer::timeout, this, &OtpStatus::tick);
-  if (tick_ms <= 0) return;
-  ticker.start(tick_ms);
+  if (!ticking) return;
   // A newly opened key: its code now, not a tick from now.
   QMetaObject::invokeMethod(this, &OtpStatus::tick, Qt::QueuedConnection);
 }
 
 void OtpStatus::tick() {
   const std::int64_t now = clock();
+  if (ticking) ticker.start(static_cast<int>(1000 - now % 1000));
   const std::int64_t step = step_index(now);
   expire_code(now);
   // Of the code on show, which may be the last step's for grace_ms.

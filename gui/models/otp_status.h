@@ -15,8 +15,9 @@
 // number and current code, or the text that replaces the code, and the seconds left in the step.
 //
 // Lives on the GUI thread, like everything it holds; the key is reached through jobs on the
-// session. The model's own timer ticks, and its clock decides which step's code is shown: no code
-// is shown past its step plus grace_ms.
+// session. The model's own timer ticks at each whole second of its clock, the one wake-up a
+// second that the countdown and the step need, and its clock decides which step's code is shown:
+// no code is shown past its step plus grace_ms.
 //
 // An HOTP credential's key counts up at every code, and a service accepts only a few codes ahead
 // of the last it saw: for one, the model asks the key for nothing by itself, only at next_code().
@@ -40,8 +41,8 @@ class OtpStatus : public QObject {
   // How long an HOTP code stays on show when it is neither copied nor followed by another.
   static constexpr int hotp_shown_ms = 60000;
 
-  // session may be null (no key to ask); tick_ms 0 leaves the ticks to the caller.
-  explicit OtpStatus(std::shared_ptr<KeySession> session, int tick_ms = 0, QObject* parent = nullptr);
+  // session may be null (no key to ask). Without ticking, the ticks are left to the caller.
+  explicit OtpStatus(std::shared_ptr<KeySession> session, bool ticking = false, QObject* parent = nullptr);
 
   // Takes down a code whose step has ended and, when the current step's code is not shown, asks
   // the key for it (once: a request still pending is not repeated); for a key whose serial number
@@ -65,6 +66,8 @@ class OtpStatus : public QObject {
   int get_step() const { return totp_step_seconds; }
   int get_remain() const { return remain; }
   bool get_hotp() const { return algorithm == hotp_algorithm; }
+  // How long the model's timer waits from the last tick: to the next whole second of its clock.
+  int get_tick_interval() const { return ticker.interval(); }
   // The step whose code is shown, -1 for none yet.
   std::int64_t get_shown_step() const { return code_shown ? shown_step : -1; }
   void set_clock(Clock value) { clock = std::move(value); }
@@ -93,6 +96,7 @@ class OtpStatus : public QObject {
 
   std::shared_ptr<KeySession> session;
   Clock clock = system_clock_ms();
+  bool ticking;
   QTimer ticker;
   QTimer expiry;
   ByteBuffer serial_bytes;

@@ -1,6 +1,5 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
-import QtQuick.Layouts 1.12
 import QtQuick.Window 2.12
 import "code_format.js" as CodeFormat
 
@@ -161,6 +160,7 @@ ApplicationWindow {
                 onTriggered: user_guide_loader.show_guide()
             }
             MenuItem {
+                objectName: "about_item"
                 text: qsTr("About")
                 onTriggered: dialog_about.open()
             }
@@ -272,53 +272,22 @@ ApplicationWindow {
         onTriggered: if (!tray_host.available) window.show_window()
     }
 
-    TitleDialog {
+    LazyDialog {
         id: msg_press_mode_error
-        titleText: qsTr("Press Mode Settings")
-        Label {
-            text: qsTr("This key doesn't support it.")
-            font.pixelSize: 16
-        }
+        source: "PressModeMessage.qml"
+        onLoaded: item.text = qsTr("This key doesn't support it.")
     }
 
-    TitleDialog {
+    LazyDialog {
         id: msg_press_mode_ok
-        property alias text: press_mode_ok_label.text
-        titleText: qsTr("Press Mode Settings")
-        Label {
-            id: press_mode_ok_label
-            font.pixelSize: 16
-        }
+        property string text
+        source: "PressModeMessage.qml"
+        onLoaded: item.text = Qt.binding(function() { return msg_press_mode_ok.text })
     }
 
-    TitleDialog {
+    LazyDialog {
         id: dialog_about
-        objectName: "dialog_about"
-        titleText: qsTr("About")
-        Column {
-            topPadding: 10
-            bottomPadding: 20
-            leftPadding: 10
-            rightPadding: 10
-            spacing: 10
-            Image {
-                source: "pic/brenvale-logo-48-48.png"
-                width: 48
-                height: 48
-                fillMode: Image.PreserveAspectFit
-                anchors.horizontalCenter: parent.horizontalCenter
-            }
-            Text {
-                text: "Umbrata " + Qt.application.version  // a name, the same in every language
-                font.pixelSize: 13
-                anchors.horizontalCenter: parent.horizontalCenter
-            }
-            Text {
-                text: "Copyright © Orvalin Direzoda"  // a name, the same in every language
-                font.pixelSize: 14
-                anchors.horizontalCenter: parent.horizontalCenter
-            }
-        }
+        source: "AboutDialog.qml"
     }
 
     // Made when first asked for: the program starts without it.
@@ -334,48 +303,14 @@ ApplicationWindow {
         }
     }
 
-    TitleDialog {
+    LazyDialog {
         id: dialog_token_info
-        objectName: "dialog_token_info"
-        titleText: qsTr("Token Info")
-        readonly property bool has_model: token_info !== null
-        readonly property bool has_info: has_model && token_info.info.serial !== undefined
-        property alias polling: token_info_timer.running
-
-        Text {
-            objectName: "token_info_text"
-            // The serial number is the key's text: shown as its characters, never as markup.
-            textFormat: Text.PlainText
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text.trim().replace(/,?\s*\n/g, ", ")
-            text: dialog_token_info.has_info
-                  ? qsTr("Serial Number: %1\nAlgorithm: %2\nHash: %3\n").arg(token_info.info.serial)
-                        .arg(token_info.info.algorithm).arg(token_info.info.hash)
-                  : qsTr("If you are in Press Mode, \nthe key requires press to get token info")
-            color: dialog_token_info.has_info ? "black" : "red"
-            font.pixelSize: 15
-            horizontalAlignment: Text.AlignLeft
-        }
-
-        // Asks again until the key answers: in press mode it waits for a touch.
-        Timer {
-            id: token_info_timer
-            interval: 300
-            repeat: true
-            triggeredOnStart: true
-            running: dialog_token_info.visible && dialog_token_info.has_model && !dialog_token_info.has_info
-            onTriggered: token_info.refresh()
-        }
-
-        // The key is gone: nothing left to ask.
-        onHas_modelChanged: {
-            if (!has_model)
-                close()
-        }
+        source: "TokenInfoDialog.qml"
     }
 
-    CredentialsDialog {
+    LazyDialog {
         id: dialog_credentials
+        source: "CredentialsDialog.qml"
     }
 
     Connections {
@@ -388,31 +323,8 @@ ApplicationWindow {
         }
     }
 
-    TitleDialog {
+    LazyDialog {
         id: dialog_preferences
-        titleText: qsTr("Preferences")
-        Column {
-            spacing: 10
-            leftPadding: 45
-            rightPadding: 45
-            topPadding: 10
-            bottomPadding: 30
-            Button {
-                text: qsTr("Enable Key Press")
-                font.pixelSize: 14
-                hoverEnabled: true
-                highlighted: hovered
-                anchors.horizontalCenter: parent.horizontalCenter
-                onClicked: otp_status !== null ? otp_status.set_press_mode(true) : msg_press_mode_error.open()
-            }
-            Button {
-                text: qsTr("Disable Key Press")
-                font.pixelSize: 14
-                hoverEnabled: true
-                highlighted: hovered
-                anchors.horizontalCenter: parent.horizontalCenter
-                onClicked: otp_status !== null ? otp_status.set_press_mode(false) : msg_press_mode_error.open()
-            }
-        }
+        source: "PreferencesDialog.qml"
     }
 }

@@ -8,8 +8,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace {
@@ -89,6 +91,22 @@ QImage word_mark(int scale) {
   return image;
 }
 
+// The image with a palette of its 256 most frequent colours, each other colour taking the closest
+// of them. Between 1x and 2x a screen shows the @2x image, and the window converts a full-colour
+// one of over 128 KiB for the screen on a pool of threads, but a palette one on its own thread.
+QImage with_palette(const QImage& drawn) {
+  const QImage image = drawn.convertToFormat(QImage::Format_ARGB32);  // pixel() as the palette holds it
+  std::map<QRgb, int> counts;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+  std::vector<std::pair<int, QRgb>> by_count;
+  for (const auto& [colour, count] : counts) by_count.emplace_back(count, colour);
+  std::sort(by_count.rbegin(), by_count.rend());
+  QVector<QRgb> table;
+  for (std::size_t i = 0; i < by_count.size() && i < 256; ++i) table.append(by_count[i].second);
+  return image.convertToFormat(QImage::Format_Indexed8, table);
+}
+
 // The code box's shadow, for a BorderImage with borders of 2 * reach: the box, #aa000000, blurred
 // as DropShadow blurred it with radius 9 and 9 samples (taps 2.25 px apart weighted by a gaussian
 // of deviation 3 taps), the box covering all but the outer reach. The software scene graph runs
@@ -155,7 +173,7 @@ int main(int argc, char** argv) {
                   key_and_clock(512).save(out.filePath("brenvale-icon.png")) &&
                   clipboard_copy().save(out.filePath("clipboard-copy.png")) &&
                   word_mark(1).save(out.filePath("orvalin_logo.png")) &&
-                  word_mark(2).save(out.filePath("orvalin_logo@2x.png")) &&
+                  with_palette(word_mark(2)).save(out.filePath("orvalin_logo@2x.png")) &&
                   code_shadow(1).save(out.filePath("code-shadow.png")) &&
                   code_shadow(2).save(out.filePath("code-shadow@2x.png")) &&
                   key_and_clock(64).save(out.filePath("tray-key.png")) &&

@@ -153,10 +153,10 @@ TestCase {
     function test_credentials_dialog_lists_filters_and_shows_the_selected_code() {
         var window = make("qrc:/main.qml")
         show_model(window)
+        findChild(window, "credentials_item").triggered()
         var dialog = findChild(window, "dialog_credentials")
         var list = findChild(window, "credentials_list")
         var line = findChild(window, "credential_line")
-        dialog.open()
         tryCompare(dialog, "opened", true)
         key_list.show_rows([{serial: "<b>OT</b>0001<br>", algorithm: "TOTP", hash: "SHA-1", totp: true, active: false}])
         verify_plain(list.itemAtIndex(0).contentItem, "a serial number in the list")
@@ -209,8 +209,8 @@ TestCase {
     function test_token_info_dialog_polls_until_the_text_arrives() {
         var window = make("qrc:/main.qml")
         show_model(window)
+        findChild(window, "token_info_item").triggered()
         var dialog = findChild(window, "dialog_token_info")
-        dialog.open()
         tryCompare(dialog, "opened", true)
         tryVerify(function() { return harness.token_info.refreshes >= 2 }, 2000, "asked until the key answers")
         harness.token_info.show_info({serial: "OT000001", algorithm: "TOTP", hash: "SHA-1"})

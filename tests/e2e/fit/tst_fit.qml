@@ -54,9 +54,13 @@ TestCase {
         }
     }
 
-    function open_and_check(name, shot) {
+    // Opens the popup name (a dialog through the menu entry item, which makes it) and checks it.
+    function open_and_check(name, shot, item) {
+        if (item)
+            findChild(window, item).triggered()
         var popup = findChild(window, name)
-        popup.open()
+        if (!item)
+            popup.open()
         tryCompare(popup, "opened", true)
         check(shot || name)
         popup.close()
@@ -89,12 +93,12 @@ TestCase {
     }
 
     function test_dialogs() {
-        open_and_check("dialog_token_info", "token-info-waiting")
+        open_and_check("dialog_token_info", "token-info-waiting", "token_info_item")
         harness.token_info.show_info({serial: "OT000001", algorithm: "TOTP", hash: "SHA-256"})
-        open_and_check("dialog_token_info")
-        open_and_check("dialog_about")
+        open_and_check("dialog_token_info", "", "token_info_item")
+        open_and_check("dialog_about", "", "about_item")
+        findChild(window, "credentials_item").triggered()
         var credentials = findChild(window, "dialog_credentials")
-        credentials.open()
         tryCompare(credentials, "opened", true)
         key_list.show_rows([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-256", totp: true, active: true},
                             {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])

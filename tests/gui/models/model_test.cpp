@@ -38,9 +38,9 @@ class Model : public OnSim {
  protected:
   explicit Model(const std::string& config = three_credentials) : OnSim(config) {}
 
-  std::unique_ptr<OtpStatus> make_model(int tick_ms = 0) {
+  std::unique_ptr<OtpStatus> make_model(bool ticking = false) {
     session = std::make_shared<KeySession>(key = first_key_found());
-    return clocked(std::make_unique<OtpStatus>(session, tick_ms));
+    return clocked(std::make_unique<OtpStatus>(session, ticking));
   }
   // A model or a list on the test's clock.
   template <class T>
@@ -151,22 +151,22 @@ TEST_F(Model, ClosingTheSessionStopsAnExchangeThatTheKeyLeftHalfAnswered) {
 // The first code of a key that was just opened comes without waiting for the model's timer, in
 // one job with its serial number. The key computes the code of the model's step: here one whose
 // code is 000000 (oathtool -b --totp --now @1799874990 GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ), a code
-// like any other. Then one code a step.
-TEST_F(Model, ANewKeysFirstCodeComesAtOnceNotAtTheFirstTick) {
-  now = 1799874990LL * 1000 + 10000;
-  auto model = make_model(3600 * 1000);
+// like any other. Then the model's one timer ticks at each whole second of its clock, and the
+// first tick of the next step brings its code.
+TEST_F(Model, ANewKeysFirstCodeComesAtOnceThenTheTimerTicksOnTheWholeSecond) {
+  now = 1799874990LL * 1000 + 10250;
+  auto model = make_model(true);
   QSignalSpy codes(model.get(), &OtpStatus::otp_changed);
   ASSERT_TRUE(QTest::qWaitFor([&] { return model->get_has_code(); }, patience_ms));
   EXPECT_EQ(std::make_tuple(model->get_serial_num().toStdString(), model->get_shown_step(), model->get_otp(),
-                            model->get_digits(), codes.count(), model->get_remain()),
-            std::make_tuple(std::string("OT000001"), now / 30000, 0, 6, 1, 20));
+                            model->get_digits(), codes.count(), model->get_remain(), model->get_tick_interval()),
+            std::make_tuple(std::string("OT000001"), now / 30000, 0, 6, 1, 19, 750));
   const std::size_t sent = requests("key0");
   for (int i = 0; i < 20; ++i) model->tick();
   EXPECT_EQ(requests("key0"), sent) << "a shown step asks the key nothing";
-  now = step_end();
-  ASSERT_TRUE(code_of_this_step(*model));
-  EXPECT_EQ(requests("key0"), sent + 3);
-  EXPECT_EQ(model->get_otp(), 982430);
+  now = step_end() + 1;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return model->get_shown_step() == now / 30000; }, patience_ms));
+  EXPECT_EQ(std::make_tuple(requests("key0"), model->get_otp(), model->get_tick_interval()), std::make_tuple(sent + 3, 982430, 999));
 }
 
 // After Make active, a code asked for before it, of the credential that was active then, is
