@@ -53,6 +53,8 @@ void Credentials::make_active(const QString& serial) {
 }
 
 void Credentials::tick() {
+  // Stops once nothing is wanted any more, or it would tick on with no view open.
+  update_timer();
   const std::int64_t step = step_index(clock());
   QVariantMap current;
   for (auto code = codes.cbegin(); code != codes.cend(); ++code)
@@ -85,11 +87,7 @@ void Credentials::ask(Request request, const QString& serial) {
           key.op_get_user_info(users);
         });
         return [this, outcome, listed = rows_of(users, active)] {
-          if (settle(Request::list, outcome)) {
-            list_wanted = false;
-            // Nothing more to ask for: the timer stops, or it would tick on with no view open.
-            update_timer();
-          }
+          if (settle(Request::list, outcome)) list_wanted = false;
           if (outcome.kind != Outcome::done) return;
           store_rows(listed);
           LOG(INFO) << "The credential list holds " << listed.size() << " credentials";
@@ -107,10 +105,7 @@ void Credentials::ask(Request request, const QString& serial) {
           key.op_get_user_info(users);
         });
         return [this, serial, outcome, listed = rows_of(users, bytes)] {
-          if (settle(Request::activation, outcome) && activation_wanted == serial) {
-            activation_wanted.reset();
-            update_timer();
-          }
+          if (settle(Request::activation, outcome) && activation_wanted == serial) activation_wanted.reset();
           if (outcome.kind != Outcome::done) return;
           store_rows(listed);
           emit made_active(serial);

@@ -32,7 +32,9 @@ OtpStatus::OtpStatus(std::shared_ptr<KeySession> session, bool ticking, QObject*
 
 void OtpStatus::tick() {
   const std::int64_t now = clock();
-  if (ticking) ticker.start(static_cast<int>(1000 - now % 1000));
+  // An HOTP credential shows no countdown and asks the key nothing by itself: no tick until
+  // another credential is made active.
+  if (ticking && !get_hotp()) ticker.start(static_cast<int>(1000 - now % 1000));
   const std::int64_t step = step_index(now);
   expire_code(now);
   // Of the code on show, which may be the last step's for grace_ms.
@@ -141,6 +143,7 @@ void OtpStatus::use_credential(const QString& serial) {
   // Read again with the serial number at the next tick: HOTP or TOTP, it decides what is asked.
   set_active_credential(bytes_of(serial), 0);
   show_failure("");
+  if (ticking && !ticker.isActive()) ticker.start(0);
 }
 
 void OtpStatus::set_active_credential(const ByteBuffer& serial, std::uint32_t kind) {

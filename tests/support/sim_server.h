@@ -46,6 +46,9 @@ std::shared_ptr<U2FUsbKey> first_key_found();
 std::string outcome(const std::function<void()>& call);
 inline ByteBuffer text(const std::string& s) { return ByteBuffer(s.begin(), s.end()); }
 
+// How long a test waits for the key's answer at most: long enough for a loaded machine.
+constexpr int patience_ms = 30000;
+
 // Tests against a simulated key, with a private log.
 class OnSim : public ::testing::Test {
  protected:

@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int patience_ms = 30000;
-
 class Controller : public OnSim {
  protected:
   Controller() : OnSim(R"({"keys": [

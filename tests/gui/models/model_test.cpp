@@ -23,9 +23,6 @@
 
 namespace {
 
-// How long a test waits for the key's answer at most: long enough for a loaded machine.
-constexpr int patience_ms = 30000;
-
 // Three credentials: the active SHA-1 TOTP one, a SHA-256 TOTP one of 8 digits, and an HOTP one.
 const char* const three_credentials = R"({"keys": [{"id": "key0", "product_id": 2136, "press_mode_supported": true,
   "active": "OT000001", "credentials": [
