@@ -11,6 +11,7 @@ Dialog {
     x: (parent.width - width) / 2
     y: (parent.height - height) / 2
     closePolicy: Popup.CloseOnEscape
+    font.family: "Verdana"
 
     header: ToolBar {
         height: 35

@@ -1,12 +1,11 @@
 import QtQuick 2.12
-import QtQuick.Controls 2.5
 
 Item {
     objectName: "init_page"
     Rectangle {
         anchors.fill: parent
         color: "transparent"
-        Label {
+        Text {
             id: no_key
             Accessible.role: Accessible.StaticText
             Accessible.name: text
@@ -14,10 +13,11 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: parent.top
             anchors.topMargin: 30
+            font.family: "Verdana"
             font.pixelSize: 20
             color: "black"
         }
-        Label {
+        Text {
             objectName: "access_hint"
             Accessible.role: Accessible.StaticText
             Accessible.name: text.replace("\n", " ")
@@ -31,10 +31,11 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: no_key.bottom
             anchors.topMargin: 12
+            font.family: "Verdana"
             font.pixelSize: 13
             color: "black"
         }
-        Button {
+        PushButton {
             objectName: "btn_restart_as_administrator"
             text: qsTr("Restart as administrator")
             visible: main_frame !== null && main_frame.key_without_access && main_frame.key_needs_administrator

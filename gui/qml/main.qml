@@ -1,9 +1,8 @@
 import QtQuick 2.12
-import QtQuick.Controls 2.12
 import QtQuick.Window 2.12
 import "code_format.js" as CodeFormat
 
-ApplicationWindow {
+Window {
     id: window
     visible: !start_hidden
     // Its smallest size to start with, stated: a window left at 0 × 0 until the platform sizes it
@@ -16,23 +15,11 @@ ApplicationWindow {
     maximumHeight: 425
     title: "Umbrata"  // a name, the same in every language
     color: "white"
-    font.family: "Verdana"
-
-    function get_item_width(item, min_padding) {
-        if (!item)
-            return 0
-        return item.contentItem.implicitWidth + 2 * Math.max(item.padding, min_padding)
-    }
-
-    // As wide as its widest entry.
-    function get_menu_width(menu) {
-        var width = 0
-        for (var i = 0; i < menu.count; ++i)
-            width = Math.max(width, get_item_width(menu.itemAt(i), 20))
-        return width
-    }
 
     property bool quitting: false
+    // Where the pointer is over the menu bar, and where it was when a menu opened, in the window.
+    property var pointer_over_bar: null
+    property var pointer_at_menu: null
 
     // Quits even when closing would leave the program in the tray.
     function quit() {
@@ -55,142 +42,171 @@ ApplicationWindow {
         }
     }
 
-    menuBar: MenuBar {
-        id: menuBar
-        property int sub_menu_pixel_size: 16
-        font.family: "Verdana"
-        background: Rectangle {
-            color: "#f3f3f3"
-        }
-        delegate: MenuBarItem {
-            id: menuBarItem
-            enabled: menu ? menu.enabled : true
-            Accessible.name: menuBarItem.text.replace("&", "")
-            contentItem: Text {
-                text: CodeFormat.underlined_mnemonic(menuBarItem.text)
-                textFormat: Text.StyledText
-                Accessible.ignored: true
-                font.family: "Verdana"
-                font.pixelSize: 16
-                opacity: menuBarItem.enabled ? 1.0 : 0.3
-                color: menuBarItem.highlighted ? "white" : "black"
-                horizontalAlignment: Text.AlignLeft
-                verticalAlignment: Text.AlignVCenter
-                elide: Text.ElideRight
-            }
-            background: Rectangle {
-                opacity: menuBarItem.enabled ? 1.0 : 0.3
-                color: menuBarItem.highlighted ? "gray" : "transparent"
-            }
-        }
+    // The menu bar: plain Qt Quick, drawn as the controls' style draws it. The menus under it are
+    // made when one is first opened.
+    Rectangle {
+        id: menu_bar
+        objectName: "menu_bar"
+        Accessible.role: Accessible.MenuBar
+        width: parent.width
+        height: menu_titles.height
+        color: "#f3f3f3"
+        z: 1
 
-        Menu {
-            id: menu_file
-            objectName: "menu_file"
-            title: qsTr("&File")
-            font.family: "Verdana"
-            font.pixelSize: menuBar.sub_menu_pixel_size
-            width: get_item_width(menu_file.itemAt(0), 20)
-            MenuItem {
-                text: qsTr("Exit")
-                onTriggered: window.quit()
-            }
-        }
-        Menu {
-            id: menu_settings
-            objectName: "menu_settings"
-            title: qsTr("&Settings")
-            font.pixelSize: menuBar.sub_menu_pixel_size
-            width: Math.min(get_menu_width(menu_settings), window.width - 10)
-            MenuItem {
-                objectName: "token_info_item"
-                text: qsTr("Token Info...")
-                enabled: otp_status !== null
-                onTriggered: dialog_token_info.open()
-            }
-            MenuItem {
-                objectName: "credentials_item"
-                text: qsTr("Credentials...")
-                enabled: otp_status !== null
-                onTriggered: dialog_credentials.open()
-            }
-            MenuItem {
-                objectName: "clear_clipboard_item"
-                text: qsTr("Clear copied codes after %n s", "", main_frame !== null ? main_frame.copied_code_seconds : 0)
-                checkable: true
-                checked: settings !== null && settings.clear_copied_codes
-                onCheckedChanged: if (settings !== null) settings.clear_copied_codes = checked
-            }
-            WrappingMenuItem {
-                objectName: "keep_in_tray_item"
-                // Where no tray exists, the entry says why it is disabled.
-                text: qsTr("Keep running in the tray when the window is closed")
-                      + (!tray_host.available ? "\n" + qsTr("(this desktop shows no tray icons)") : "")
-                checkable: true
-                enabled: tray_host.available
-                checked: settings !== null && settings.keep_in_tray
-                onCheckedChanged: if (settings !== null) settings.keep_in_tray = checked
-            }
-            MenuItem {
-                objectName: "start_at_login_item"
-                text: qsTr("Start at login")
-                checkable: true
-                checked: settings !== null && settings.start_at_login
-                onToggled: settings.start_at_login = checked
-            }
-            // Started at login without administrator rights, which no logon task gives here: what to do
-            // when the key needs them. Out of the menu's way otherwise.
-            WrappingMenuItem {
-                objectName: "start_at_login_note"
-                text: qsTr("Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.")
-                enabled: false
-                visible: settings !== null && settings.start_at_login_unelevated
-                height: visible ? implicitHeight : 0
-            }
-        }
-        Menu {
-            id: menu_help
-            objectName: "menu_help"
-            title: qsTr("&Help")
-            font.pixelSize: menuBar.sub_menu_pixel_size
-            width: get_item_width(menu_help.itemAt(0), 20)
-            MenuItem {
-                objectName: "menu_user_guide"
-                text: qsTr("User Guide")
-                onTriggered: user_guide_loader.show_guide()
-            }
-            MenuItem {
-                objectName: "about_item"
-                text: qsTr("About")
-                onTriggered: dialog_about.open()
+        Row {
+            id: menu_titles
+            Repeater {
+                id: menu_title_repeater
+                model: [qsTr("&File"), qsTr("&Settings"), qsTr("&Help")]
+                delegate: Item {
+                    id: title
+                    // As the controls' menu bar does: with its menu open, or under the pointer while no menu is.
+                    readonly property bool highlighted: title_mouse.pressed || menu_open
+                        || (title_mouse.containsMouse && (menus.item === null || menus.item.open_menu === null))
+                    function open() {
+                        menus.active = true
+                        menus.item.open_under(index, title)
+                        window.pointer_at_menu = window.pointer_over_bar
+                    }
+                    Accessible.role: Accessible.MenuItem
+                    Accessible.name: modelData.replace("&", "")
+                    Accessible.onPressAction: open()
+                    implicitWidth: title_text.implicitWidth + 12 + 16
+                    implicitHeight: title_text.implicitHeight + 12
+                    width: implicitWidth
+                    height: implicitHeight
+
+                    Rectangle {
+                        anchors.fill: parent
+                        color: title.highlighted ? "gray" : "transparent"
+                    }
+                    Text {
+                        id: title_text
+                        x: 12
+                        y: 6
+                        text: CodeFormat.underlined_mnemonic(modelData)
+                        textFormat: Text.StyledText
+                        Accessible.ignored: true
+                        font.family: "Verdana"
+                        font.pixelSize: 16
+                        color: title.highlighted ? "white" : "black"
+                    }
+                    MouseArea {
+                        id: title_mouse
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        onPressed: title.open()
+                        // With a menu open, the pointer over another title opens that one.
+                        // Only when the pointer moves there: a menu opened from the keyboard stays open under a pointer
+                        // that rests on another title.
+                        onExited: window.pointer_over_bar = null
+                        onPositionChanged: {
+                            var at = mapToItem(null, mouse.x, mouse.y)
+                            window.pointer_over_bar = at
+                            var moved = window.pointer_at_menu === null || at.x !== window.pointer_at_menu.x || at.y !== window.pointer_at_menu.y
+                            if (moved && menus.item !== null && menus.item.open_menu !== null && !title.menu_open)
+                                title.open()
+                        }
+                    }
+                    Shortcut {
+                        sequence: "Alt+" + modelData.charAt(modelData.indexOf("&") + 1)
+                        onActivated: title.open()
+                    }
+                    // With its menu open, Left and Right open the next menu along.
+                    readonly property bool menu_open: menus.item !== null && menus.item.open_menu === menus.item.menus[index]
+                    Shortcut {
+                        sequence: "Left"
+                        enabled: title.menu_open
+                        onActivated: menu_title_repeater.itemAt((index + 2) % 3).open()
+                    }
+                    Shortcut {
+                        sequence: "Right"
+                        enabled: title.menu_open
+                        onActivated: menu_title_repeater.itemAt((index + 1) % 3).open()
+                    }
+                }
             }
         }
     }
 
-    StackView {
-        id: stackView
-        objectName: "stackView"
-        font.family: "Verdana"
-        width: parent.width
-        height: 230
-        anchors.top: parent.top
-        anchors.topMargin: 20
-        initialItem: "init_page.qml"
+    Loader {
+        id: menus
+        objectName: "menus"
+        active: false
+        source: "WindowMenus.qml"
     }
 
-    Image {
-        source: "pic/orvalin_logo.png"
-        width: parent.width
+    // Below the menu bar: the page, the maker's name and the notes.
+    Item {
+        anchors.top: menu_bar.bottom
         anchors.bottom: parent.bottom
-        anchors.bottomMargin: 16
-        fillMode: Image.PreserveAspectFit
+        width: parent.width
+
+        // The page of the key, or of its absence.
+        Loader {
+            id: page
+            objectName: "page"
+            width: parent.width
+            height: 230
+            anchors.top: parent.top
+            anchors.topMargin: 20
+            source: "init_page.qml"
+        }
+
+        Image {
+            source: "pic/orvalin_logo.png"
+            width: parent.width
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 16
+            fillMode: Image.PreserveAspectFit
+        }
+
+        // Announced by screen readers: an alert that becomes visible. Not a Label, which takes the
+        // role of a static text whenever accessibility comes on.
+        Rectangle {
+            id: copied_notice
+            objectName: "copied_notice"
+            visible: false
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: copied_text.text
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 60
+            width: copied_text.implicitWidth + 8
+            height: copied_text.implicitHeight + 8
+            color: "#f3f3f3"
+            radius: 3
+            Text {
+                id: copied_text
+                anchors.centerIn: parent
+                text: qsTr("Copied")
+                font.pixelSize: 14
+                Accessible.ignored: true
+            }
+        }
+
+        // Where the desktop lets the window clear the clipboard only at its next input.
+        Text {
+            objectName: "copied_code_left"
+            visible: main_frame !== null && main_frame.copied_code_left
+            text: qsTr("The copied code is still in the clipboard")
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 2
+            font.family: "Verdana"
+            font.pixelSize: 11
+            color: "dimgray"
+        }
     }
 
     Connections {
         target: main_frame
         function onShow_otp_status() {
-            stackView.clear()
-            stackView.push(otp_status !== null ? "otp_status_view.qml" : "init_page.qml")
+            // Made afresh, as for a new key.
+            page.source = ""
+            page.source = otp_status !== null ? "otp_status_view.qml" : "init_page.qml"
         }
         function onHid_change_event() {
             main_frame.rescan_key()
@@ -202,44 +218,6 @@ ApplicationWindow {
             copied_notice.visible = true
             copied_notice_timer.restart()
         }
-    }
-
-    // Announced by screen readers: an alert that becomes visible. Not a Label, which takes the
-    // role of a static text whenever accessibility comes on.
-    Rectangle {
-        id: copied_notice
-        objectName: "copied_notice"
-        visible: false
-        Accessible.role: Accessible.AlertMessage
-        Accessible.name: copied_text.text
-        anchors.horizontalCenter: parent.horizontalCenter
-        anchors.bottom: parent.bottom
-        anchors.bottomMargin: 60
-        width: copied_text.implicitWidth + 8
-        height: copied_text.implicitHeight + 8
-        color: "#f3f3f3"
-        radius: 3
-        Text {
-            id: copied_text
-            anchors.centerIn: parent
-            text: qsTr("Copied")
-            font.pixelSize: 14
-            Accessible.ignored: true
-        }
-    }
-
-    // Where the desktop lets the window clear the clipboard only at its next input.
-    Label {
-        objectName: "copied_code_left"
-        visible: main_frame !== null && main_frame.copied_code_left
-        text: qsTr("The copied code is still in the clipboard")
-        Accessible.role: Accessible.StaticText
-        Accessible.name: text
-        anchors.horizontalCenter: parent.horizontalCenter
-        anchors.bottom: parent.bottom
-        anchors.bottomMargin: 2
-        font.pixelSize: 11
-        color: "dimgray"
     }
 
     Timer {

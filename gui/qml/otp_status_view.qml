@@ -1,6 +1,5 @@
 import QtQuick 2.9
 import QtQuick.Window 2.12
-import QtQuick.Controls 2.5
 import "code_format.js" as CodeFormat
 import "messages.js" as Messages
 
@@ -40,7 +39,12 @@ Item {
             border.bottom: 2 * blur
         }
 
-        Label {
+        Rectangle {
+            anchors.fill: otp_value_bar
+            color: "lightgray"
+        }
+
+        Text {
             id: otp_value_bar
             objectName: "otp_value_bar"
             Accessible.role: Accessible.StaticText
@@ -48,20 +52,18 @@ Item {
             Accessible.description: qsTr("The code of the key's active credential")
             readonly property bool has_code: otp_page.model !== null && otp_page.model.has_code
             text: has_code ? otp_page.pad(otp_page.model.otp, otp_page.model.digits, " ") : ""
-            background: Rectangle {
-                color: "lightgray"
-            }
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: parent.top
             anchors.topMargin: 35
             width: has_code ? implicitWidth : 200
             leftPadding: 10
             rightPadding: 10
+            font.family: "Verdana"
             font.pixelSize: 40
             color: "black"
         }
 
-        Button {
+        PushButton {
             id: btn_copy
             objectName: "btn_copy"
             Accessible.name: qsTr("Copy the code")
@@ -72,14 +74,12 @@ Item {
             padding: 0
             leftPadding: 0
             rightPadding: 0
-            topPadding: 0
-            bottomPadding: 0
             anchors.left: otp_value_bar.right
             anchors.leftMargin: 12
             anchors.verticalCenter: otp_value_bar.verticalCenter
             flat: !hovered
-            hoverEnabled: true
-            contentItem: Image {
+            content: Image {
+                anchors.fill: parent
                 source: "pic/clipboard-copy.png"
                 // Decoded small: a 512-pixel image is converted for the screen on a thread pool.
                 sourceSize: Qt.size(50, 50)
@@ -129,12 +129,13 @@ Item {
                 text: " "
             }
 
-            Label {
+            Text {
                 id: words_before
                 Accessible.ignored: true
                 // A label's width leaves out trailing blanks: the blank before the number is padding.
                 text: bar_left_time.words[0].replace(/\s+$/, "")
                 rightPadding: text !== bar_left_time.words[0] ? blank_metrics.advanceWidth : 0
+                font.family: "Verdana"
                 font.pixelSize: 18
                 color: "black"
             }
@@ -145,7 +146,7 @@ Item {
                 height: words_before.height
                 clip: true
 
-                Label {
+                Text {
                     id: seconds_strip
                     objectName: "seconds_strip"
                     Accessible.ignored: true
@@ -165,7 +166,7 @@ Item {
                 }
             }
 
-            Label {
+            Text {
                 Accessible.ignored: true
                 text: bar_left_time.words[1]
                 font: words_before.font
@@ -183,7 +184,7 @@ Item {
             anchors.topMargin: 12
             spacing: 6
 
-            Label {
+            Text {
                 objectName: "hotp_note"
                 width: parent.width
                 Accessible.role: Accessible.StaticText
@@ -193,11 +194,12 @@ Item {
                 text: otp_page.hotp ? qsTr("%1 is an HOTP credential: each code counts the key up.").arg(otp_page.model.serial_num) : ""
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
+                font.family: "Verdana"
                 font.pixelSize: 12
                 color: "black"
             }
 
-            Button {
+            PushButton {
                 id: btn_next_code
                 topPadding: 4
                 bottomPadding: 4
@@ -216,7 +218,7 @@ Item {
             onActivated: btn_next_code.clicked()
         }
 
-        Label {
+        Text {
             id: bar_information
             objectName: "bar_information"
             Accessible.role: Accessible.StaticText
@@ -227,6 +229,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             anchors.top: otp_page.hotp ? hotp_panel.bottom : otp_value_bar.bottom
             anchors.topMargin: 15
+            font.family: "Verdana"
             font.pixelSize: 18
             color: "red"
         }

@@ -14,9 +14,10 @@ wait_until '[ "$(log_count "value is ")" -ge 1 ]' || fail "no code"
 
 press() { xdotool windowfocus --sync "$window" key "$@"; }
 
-# The filter has the focus and takes its text in lower case; Down selects all the same, and Enter
-# copies the code, when it arrives if it has not yet.
-press alt+s Down Down Return
+# Help's menu, then Left to Settings' and its second entry. The filter has the focus and takes its
+# text in lower case; Down selects all the same, and Enter copies the code, when it arrives if it
+# has not yet.
+press alt+h Left Down Down Return
 wait_until '[ "$(log_count "serial_number is: HT000001")" -ge 1 ]' || fail "the dialog did not read the credentials"
 press o t 0 0 0 0 0 2 Down Return
 wait_until copied_sha256_code || fail "the filter, Down and Enter did not copy the second credential's code"

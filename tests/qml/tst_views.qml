@@ -27,7 +27,13 @@ TestCase {
     }
 
     function current_page(window) {
-        return findChild(window, "stackView").currentItem
+        return findChild(window, "page").item
+    }
+
+    // An entry of the window's menus, which are made when first opened.
+    function menu_item(window, name) {
+        findChild(window, "menus").active = true
+        return findChild(window, name)
     }
 
     function show_model(window) {
@@ -136,24 +142,24 @@ TestCase {
 
     function test_settings_without_a_key_or_a_tray() {
         var window = make("qrc:/main.qml")
-        var keep_in_tray = findChild(window, "keep_in_tray_item")
+        var keep_in_tray = menu_item(window, "keep_in_tray_item")
         verify(!keep_in_tray.enabled, "no tray host on the test's bus")
         verify(keep_in_tray.text.endsWith("\n(this desktop shows no tray icons)"), keep_in_tray.text)
-        verify(!findChild(window, "token_info_item").enabled)
-        var clear = findChild(window, "clear_clipboard_item")
+        verify(!menu_item(window, "token_info_item").enabled)
+        var clear = menu_item(window, "clear_clipboard_item")
         compare(clear.checked, harness.settings.clear_copied_codes)
         for (var expected of [!clear.checked, clear.checked]) {
             clear.toggle()
             compare(harness.settings.clear_copied_codes, expected)
         }
         show_model(window)
-        verify(findChild(window, "token_info_item").enabled)
+        verify(menu_item(window, "token_info_item").enabled)
     }
 
     function test_credentials_dialog_lists_filters_and_shows_the_selected_code() {
         var window = make("qrc:/main.qml")
         show_model(window)
-        findChild(window, "credentials_item").triggered()
+        menu_item(window, "credentials_item").triggered()
         var dialog = findChild(window, "dialog_credentials")
         var list = findChild(window, "credentials_list")
         var line = findChild(window, "credential_line")
@@ -192,9 +198,20 @@ TestCase {
         tryCompare(dialog, "visible", false, 2000, "the dialog closes when the key goes")
     }
 
+    // The window starts without its menus; Alt and a title's letter makes and opens one. Left and
+    // Right along the bar: credentials_test.sh.
+    function test_menus_are_made_when_first_opened() {
+        var window = make("qrc:/main.qml", {width: 320, height: 325})
+        window.requestActivate()
+        tryCompare(window, "active", true)
+        verify(!findChild(window, "menus").active)
+        keyClick(Qt.Key_S, Qt.AltModifier)
+        tryCompare(findChild(window, "menus").item, "open_menu", findChild(window, "menu_settings"))
+    }
+
     function test_help_menu_opens_the_readme_sections_for_users() {
         var window = make("qrc:/main.qml", {width: 320, height: 325})
-        findChild(window, "menu_user_guide").triggered()
+        menu_item(window, "menu_user_guide").triggered()
         var guide = findChild(window, "user_guide_window")
         tryCompare(guide, "visible", true)
         var lines = findChild(window, "user_guide_text").text.split("\n")
@@ -209,7 +226,7 @@ TestCase {
     function test_token_info_dialog_polls_until_the_text_arrives() {
         var window = make("qrc:/main.qml")
         show_model(window)
-        findChild(window, "token_info_item").triggered()
+        menu_item(window, "token_info_item").triggered()
         var dialog = findChild(window, "dialog_token_info")
         tryCompare(dialog, "opened", true)
         tryVerify(function() { return harness.token_info.refreshes >= 2 }, 2000, "asked until the key answers")

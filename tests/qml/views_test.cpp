@@ -138,7 +138,7 @@ class Harness : public QObject {
   }
   // Saves item's whole window as the screen shows it, in device pixels, to $UMBRATA_SHOTS/name.png.
   Q_INVOKABLE bool save_window(QQuickItem* item, const QString& name) {
-    return item->window()->grabWindow().save(qEnvironmentVariable("UMBRATA_SHOTS") + '/' + name + ".png");
+    return item && item->window() && item->window()->grabWindow().save(qEnvironmentVariable("UMBRATA_SHOTS") + '/' + name + ".png");
   }
   Q_INVOKABLE void reset() {
     model_->reset();
