@@ -110,8 +110,22 @@ Item {
             Accessible.description: qsTr("Seconds left in the code's %n-second step", "", most)
             readonly property int remain: otp_page.model !== null ? otp_page.model.remain : 0
             readonly property int most: otp_page.model !== null ? otp_page.model.step : 0  // remain at a step boundary
-            readonly property string text: otp_value_bar.has_code && !otp_page.hotp ? qsTr("%n seconds left", "", remain) : ""
-            readonly property var words: CodeFormat.around_number(text, remain)
+            // Each second's sentence and the words around its number, translated once: a second
+            // only looks its own up. Its context is named, as qsTr would look up this file's name
+            // at each call.
+            readonly property var sentences: {
+                var table = []
+                for (var n = 0; n <= most; ++n) {
+                    var sentence = qsTranslate("otp_status_view", "%n seconds left", "", n)
+                    var around = CodeFormat.around_number(sentence, n)
+                    // A label's width leaves out trailing blanks: the blank before the number is padding.
+                    var before = around[0].replace(/\s+$/, "")
+                    table.push({sentence: sentence, before: before, blank: before !== around[0], after: around[1]})
+                }
+                return table
+            }
+            readonly property var counted: sentences[Math.min(remain, most)]
+            readonly property string text: otp_value_bar.has_code && !otp_page.hotp ? counted.sentence : ""
             visible: text !== ""
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: otp_value_bar.bottom
@@ -132,9 +146,8 @@ Item {
             Text {
                 id: words_before
                 Accessible.ignored: true
-                // A label's width leaves out trailing blanks: the blank before the number is padding.
-                text: bar_left_time.words[0].replace(/\s+$/, "")
-                rightPadding: text !== bar_left_time.words[0] ? blank_metrics.advanceWidth : 0
+                text: bar_left_time.counted.before
+                rightPadding: bar_left_time.counted.blank ? blank_metrics.advanceWidth : 0
                 font.family: "Verdana"
                 font.pixelSize: 18
                 color: "black"
@@ -168,7 +181,7 @@ Item {
 
             Text {
                 Accessible.ignored: true
-                text: bar_left_time.words[1]
+                text: bar_left_time.counted.after
                 font: words_before.font
                 color: "black"
             }
