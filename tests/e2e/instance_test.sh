@@ -13,11 +13,12 @@ umbrata=$build/gui/umbrata-sim
 "$build/sim/keysim" serve "$source_dir/sim/keys.sample.json" >"$work/keysim.log" 2>&1 & started_pids+=($!)
 wait_until '"$build/sim/keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
 
-# Run as root, the program is elevated and loads no code from elsewhere: a QtQuick.Controls
-# planted on QML2_IMPORT_PATH, which would shadow Qt's own and break the window, is not looked at.
+# Run as root, the program is elevated and loads no code from elsewhere: a QtQuick.Window, which
+# the window imports at start, planted on QML2_IMPORT_PATH, which would shadow Qt's own and break
+# the window, is not looked at.
 if [ "$(id -u)" -eq 0 ]; then
-  mkdir -p "$work/planted/QtQuick/Controls.2" && export QML2_IMPORT_PATH="$work/planted"
-  printf 'module QtQuick.Controls\nplugin planted\n' >"$work/planted/QtQuick/Controls.2/qmldir"
+  mkdir -p "$work/planted/QtQuick/Window.2" && export QML2_IMPORT_PATH="$work/planted"
+  printf 'module QtQuick.Window\nplugin planted\n' >"$work/planted/QtQuick/Window.2/qmldir"
 fi
 
 # Both at once: one becomes the instance, the other asks it for its window and ends with status 0.
