@@ -47,7 +47,7 @@ struct NoUsableKey : std::runtime_error {
 struct Options {
   QString command;
   QStringList arguments;
-  QString key_path;
+  QString key;  // --key: a number from list, a USB serial number or a path
   std::optional<QString> serial;
   bool json = false;
 };
@@ -71,19 +71,53 @@ std::string no_access_message(const KeyInterface& key_interface) {
                    "(README, \"Let your user open the key\")";
 }
 
-// The key named by --key, else the first one that opens, as the window takes it. Opens no other.
-std::shared_ptr<UsbKey> open_key(const QString& wanted_path) {
-  const std::vector<KeyInterface> interfaces = HID().list_interfaces(orvalin_vendor_id);
-  if (interfaces.empty()) throw NoUsableKey("no key found");
-  const std::string wanted = wanted_path.toStdString();
-  for (const KeyInterface& key_interface : interfaces) {
-    if (!wanted.empty() && key_interface.path != wanted) continue;
-    if (key_interface.access != KeyAccess::administrators_only)
-      if (std::shared_ptr<UsbKey> key = HID().open(key_interface.path)) return key;
-    if (!wanted.empty()) throw NoUsableKey(no_access_message(key_interface));
+QString usb_serial_of(const KeyInterface& key_interface) { return QString::fromStdWString(key_interface.usb_serial); }
+
+// How list and the refusal to guess name a key: its number, its USB serial number and its path.
+QString key_line(int number, const KeyInterface& key_interface) {
+  const QString serial = usb_serial_of(key_interface);
+  return QString("%1  %2  %3").arg(number).arg(serial.isEmpty() ? "-" : serial, QString::fromStdString(key_interface.path));
+}
+
+// The interface that --key names: a number from list (counted from 1, in the order the keys are
+// seen), a USB serial number or a path. Null when none is.
+const FoundKey* named_key(const std::vector<FoundKey>& found, const QString& wanted) {
+  bool is_number = false;
+  const int number = wanted.toInt(&is_number);
+  if (is_number && number >= 1 && static_cast<std::size_t>(number) <= found.size()) return &found[number - 1];
+  for (const FoundKey& each : found)
+    if ((!each.found.usb_serial.empty() && usb_serial_of(each.found) == wanted) ||
+        QString::fromStdString(each.found.path) == wanted)
+      return &each;
+  return nullptr;
+}
+
+// Logs which key a command uses, by its number and USB serial number, and returns it.
+std::shared_ptr<UsbKey> using_key(const std::vector<FoundKey>& found, const FoundKey& chosen) {
+  LOG(INFO) << "Using key " << key_line(static_cast<int>(&chosen - found.data()) + 1, chosen.found).toStdString();
+  return chosen.key;
+}
+
+// The key named by --key, else the only one that opens. With several that open and no --key, it
+// refuses to guess: a script must never get one key's code while it meant the other's.
+std::shared_ptr<UsbKey> open_key(const QString& wanted) {
+  const std::vector<FoundKey> found = HID().find_device(orvalin_vendor_id);
+  if (found.empty()) throw NoUsableKey("no key found");
+  if (!wanted.isEmpty()) {
+    const FoundKey* const named = named_key(found, wanted);
+    if (named == nullptr) throw NoUsableKey("no key " + wanted.toStdString() + " (see list)");
+    if (named->key == nullptr) throw NoUsableKey(no_access_message(named->found));
+    return using_key(found, *named);
   }
-  if (!wanted.empty()) throw NoUsableKey("no key at " + wanted);
-  throw NoUsableKey(no_access_message(interfaces.front()));
+  std::vector<const FoundKey*> usable;
+  for (const FoundKey& each : found)
+    if (each.key != nullptr) usable.push_back(&each);
+  if (usable.empty()) throw NoUsableKey(no_access_message(found.front().found));
+  if (usable.size() == 1) return using_key(found, *usable.front());
+  std::string keys;
+  for (std::size_t i = 0; i < found.size(); ++i)
+    if (found[i].key != nullptr) keys += "\n  " + key_line(static_cast<int>(i) + 1, found[i].found).toStdString();
+  throw UsageError("several keys are plugged in: name one with --key (a number, USB serial number or path):" + keys);
 }
 
 // In press mode the key answers "No such object" until it is touched, and a touch counts for a
@@ -114,7 +148,7 @@ ByteBuffer active_serial(UsbKey& key, std::uint32_t* algorithm = nullptr) {
 }
 
 int command_code(const Options& options) {
-  const std::shared_ptr<UsbKey> key = open_key(options.key_path);
+  const std::shared_ptr<UsbKey> key = open_key(options.key);
   ByteBuffer serial;
   std::uint32_t code = 0;
   int digits = 0;
@@ -143,7 +177,7 @@ int command_code(const Options& options) {
 }
 
 int command_info(const Options& options) {
-  const std::shared_ptr<UsbKey> key = open_key(options.key_path);
+  const std::shared_ptr<UsbKey> key = open_key(options.key);
   ByteBuffer serial;
   std::vector<User> users;
   retry_until_touched([&] {
@@ -178,39 +212,72 @@ int command_info(const Options& options) {
   return 0;
 }
 
-// Every interface seen, openable or not: telling which is what list is for.
+// What list says of a key's active credential without waiting for a touch: its serial number,
+// or why there is none to tell.
+QJsonValue active_credential(UsbKey& key, bool* touch_needed) {
+  *touch_needed = false;
+  try {
+    ByteBuffer serial;
+    key.op_get_active(serial, nullptr);
+    return serial.empty() ? QJsonValue() : QJsonValue(text_of(serial));
+  } catch (const KeyNoObjectException&) {
+    *touch_needed = true;  // press mode: the key answers only once touched
+  } catch (const std::exception& e) {
+    LOG(WARNING) << "The key did not say its active credential: " << e.what();
+  }
+  return QJsonValue();
+}
+
+// Every interface seen, openable or not, numbered as --key takes them: telling which is what list
+// is for.
 int command_list(const Options& options) {
   const std::vector<FoundKey> found = HID().find_device(orvalin_vendor_id);
   if (found.empty()) throw NoUsableKey("no key found");
+  const FoundKey* const named = options.key.isEmpty() ? nullptr : named_key(found, options.key);
+  if (!options.key.isEmpty() && named == nullptr) throw NoUsableKey("no key " + options.key.toStdString());
   QJsonArray rows;
-  for (const auto& [key_interface, key] : found) {
-    const QString path = QString::fromStdString(key_interface.path);
-    if (!options.key_path.isEmpty() && path != options.key_path) continue;
-    rows.append(QJsonObject{{"path", path},
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    const auto& [key_interface, key] = found[i];
+    if (named != nullptr && named != &found[i]) continue;
+    bool touch_needed = false;
+    const QJsonValue active = key != nullptr ? active_credential(*key, &touch_needed) : QJsonValue();
+    rows.append(QJsonObject{{"number", static_cast<int>(i) + 1},
+                            {"usb_serial", usb_serial_of(key_interface)},
                             {"product_id", QString("%1").arg(key_interface.product_id, 4, 16, QChar('0'))},
-                            {"access", key != nullptr}});
+                            {"path", QString::fromStdString(key_interface.path)},
+                            {"access", key != nullptr},
+                            {"administrators_only", key_interface.access == KeyAccess::administrators_only},
+                            {"active", active},
+                            {"touch_needed", touch_needed}});
   }
-  if (rows.isEmpty()) throw NoUsableKey("no key at " + options.key_path.toStdString());
   if (options.json) {
     print_json(QJsonDocument(rows));
     return 0;
   }
   for (const QJsonValue& row : rows) {
-    print(QString("%1  %2  %3")
-              .arg(row["path"].toString(), row["product_id"].toString(), row["access"].toBool() ? "ok" : "no access"));
+    const QString active = row["touch_needed"].toBool() ? "touch the key to see its active credential"
+                           : row["active"].isString()   ? row["active"].toString()
+                                                        : "-";
+    const QString serial = row["usb_serial"].toString();
+    const QString access = row["access"].toBool()                ? "ok"
+                           : row["administrators_only"].toBool() ? "administrators only"
+                                                                 : "no access";
+    print(QString("%1  %2  %3  %4  %5  %6")
+              .arg(row["number"].toInt())
+              .arg(serial.isEmpty() ? "-" : serial, row["product_id"].toString(), row["path"].toString(), access, active));
   }
   return 0;
 }
 
 int command_set_active(const Options& options) {
-  make_active(*open_key(options.key_path), bytes_of(options.arguments.at(0)));
+  make_active(*open_key(options.key), bytes_of(options.arguments.at(0)));
   return 0;
 }
 
 int command_press_mode(const Options& options) {
   const QString mode = options.arguments.at(0);
   if (mode != "on" && mode != "off") throw UsageError("press-mode takes on or off, not '" + mode.toStdString() + "'");
-  open_key(options.key_path)->switch_press_mode(mode == "on");
+  open_key(options.key)->switch_press_mode(mode == "on");
   return 0;
 }
 
@@ -249,13 +316,17 @@ Options parse_options(const QCoreApplication& app) {
       "Commands:\n"
       "  code               the code of the active credential (or of --serial's)\n"
       "  info               the active credential's token information, then every credential\n"
-      "  list               every key interface seen, and whether you may open it\n"
+      "  list               every key seen: its number, USB serial number, product, path,\n"
+      "                     whether you may open it, and its active credential\n"
       "  set-active SERIAL  make credential SERIAL the active one\n"
       "  press-mode on|off  make the key want a touch before it answers, or not\n\n"
-      "Exit status: 0 success, 1 the key failed or refused, 2 usage error, 3 no usable key.");
+      "Without --key, a command uses the only key you may open; with several, it names them and\n"
+      "exits 2.\n\n"
+      "Exit status: 0 success, 1 the key failed or refused, 2 usage error (or several keys and no\n"
+      "--key), 3 no usable key.");
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
-  const QCommandLineOption key_option("key", "Use the key at hid path <PATH> (see list).", "PATH");
+  const QCommandLineOption key_option("key", "Use key <KEY>: its number, USB serial number or path (see list).", "KEY");
   const QCommandLineOption serial_option("serial", "code: the code of credential <SERIAL>.", "SERIAL");
   const QCommandLineOption json_option("json", "code, info, list: print JSON.");
   parser.addOptions({key_option, serial_option, json_option});
@@ -268,7 +339,7 @@ Options parse_options(const QCoreApplication& app) {
   Options options;
   options.arguments = parser.positionalArguments();
   if (!options.arguments.isEmpty()) options.command = options.arguments.takeFirst();
-  options.key_path = parser.value(key_option);
+  options.key = parser.value(key_option);
   if (parser.isSet(serial_option)) options.serial = parser.value(serial_option);
   options.json = parser.isSet(json_option);
   return options;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # umbrata-cli-sim on a real keysim server: codes against oathtool, press mode, access rights,
-# exit statuses. Usage: cli_test.sh BUILD_DIR SOURCE_DIR
+# several keys, exit statuses. Usage: cli_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 cli="$1/cli/umbrata-cli-sim"
 keysim="$1/sim/keysim"
@@ -22,7 +22,9 @@ cat >"$work/keys.json" <<JSON
            "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
                            {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
                            {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]},
-          {"id": "key1", "product_id": 2137, "openable": false}]}
+          {"id": "key1", "product_id": 2137, "openable": false},
+          {"id": "key2", "product_id": 2136, "plugged": false, "active": "OT000009",
+           "credentials": [{"serial": "OT000009", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"}]}]}
 JSON
 "$keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 & pids+=($!)
 wait_until '"$keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
@@ -44,6 +46,25 @@ done
 for c in code info list; do "$cli" "$c" --json | python3 -m json.tool >/dev/null || fail "$c --json is not JSON"; done
 
 "$cli" press-mode on || fail "press-mode on failed"
+# Two usable keys: list numbers them, --key takes a number, a USB serial number or a path, and
+# without it a command names the keys and exits 2 rather than guess. key0 is in press mode, untouched:
+# list does not wait for a touch.
+"$keysim" plug key2 >/dev/null
+"$cli" list >"$work/list" || fail "list with two keys failed"
+grep -qx "1  key0  0858  [^ ]*  ok  touch the key to see its active credential" "$work/list" &&
+  grep -qx "2  key1  0859  [^ ]*  no access  -" "$work/list" && grep -qx "3  key2  0858  [^ ]*  ok  OT000009" "$work/list" ||
+  fail "list with two keys: $(cat "$work/list")"
+path2=$(awk '$1 == 3 { print $4 }' "$work/list")
+[ "$("$cli" --key 3 list --json | python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["active"])')" = OT000009 ] ||
+  fail "list --json --key 3 does not give key2's active credential"
+for key in 3 key2 "$path2"; do
+  is_code "$("$cli" --key "$key" code)" --totp=sha256 -d 8 "$sha256" || fail "--key $key: not key2's code"
+done
+[ "$(status_of code)" = 2 ] && grep -q "several keys are plugged in" "$work/err" && grep -qx "  1  key0  .*" "$work/err" &&
+  grep -qx "  3  key2  $path2" "$work/err" || fail "two keys and no --key: not exit 2 naming both: $(cat "$work/err")"
+[ "$(status_of --key 4 code)" = 3 ] || fail "--key 4 of three: not exit 3"
+"$keysim" unplug key2 >/dev/null
+
 "$cli" code >"$work/out" 2>"$work/touch" & pids+=($!)
 wait_until 'grep -q "Touch the key\.\.\." "$work/touch"' || fail "code did not ask for a touch"
 "$keysim" press key0 >/dev/null
