@@ -166,6 +166,8 @@ int main(int argc, char* argv[]) {
   frame.set_clearing_copied_codes(settings.get_clear_copied_codes());
   QObject::connect(&settings, &Settings::clear_copied_codes_changed, &frame,
                    [&] { frame.set_clearing_copied_codes(settings.get_clear_copied_codes()); });
+  frame.set_chosen_key(settings.get_chosen_key());
+  QObject::connect(&frame, &MainFrame::chosen_key_changed, &settings, [&] { settings.set_chosen_key(frame.get_chosen_key()); });
   context->setContextProperty("main_frame", &frame);
   QObject::connect(&instance, &SingleInstance::show_requested, &frame, &MainFrame::show_window_requested);
   frame.rescan_key();

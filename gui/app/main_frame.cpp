@@ -17,6 +17,14 @@
 
 #include <algorithm>
 
+// A usable key: its session, and its credential list, which every key keeps for the tray.
+struct MainFrame::Key {
+  int number;
+  KeyInterface found;
+  std::shared_ptr<KeySession> session;
+  std::unique_ptr<Credentials> credentials;
+};
+
 namespace {
 
 // A duration from the environment, for tests; fallback when unset or not a positive number.
@@ -46,56 +54,128 @@ MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent
 }
 
 MainFrame::~MainFrame() {
-  if (session) {
+  if (!keys.empty()) {
     otp_status.reset();
-    credentials.reset();
     token_info.reset();
+    shown = nullptr;
     publish_models();
   }
 }
 
 void MainFrame::publish_models() {
   context->setContextProperty("otp_status", otp_status.get());
-  context->setContextProperty("credentials", credentials.get());
+  context->setContextProperty("credentials", shown ? shown->credentials.get() : nullptr);
   context->setContextProperty("token_info", token_info.get());
 }
 
-void MainFrame::rescan_key() {
-  if (session && session->is_key_alive()) return;
+std::string MainFrame::name_of(const Key& key) const {
+  const QString serial = QString::fromStdWString(key.found.usb_serial);
+  return "key " + std::to_string(key.number) + " (" + (serial.isEmpty() ? key.found.path : serial.toStdString()) + ")";
+}
 
-  if (session) {
-    otp_status.reset();
-    credentials.reset();
-    token_info.reset();
-    publish_models();
-    session.reset();
+void MainFrame::show(Key* key) {
+  otp_status.reset();
+  token_info.reset();
+  shown = nullptr;
+  publish_models();
+  shown = key;
+  if (key) {
+    otp_status = std::make_unique<OtpStatus>(key->session, true);
+    token_info = std::make_unique<TokenInfo>(key->session);
+    connect(key->credentials.get(), &Credentials::made_active, otp_status.get(), &OtpStatus::use_credential);
+    connect(key->credentials.get(), &Credentials::made_active, token_info.get(), &TokenInfo::refresh);
+    LOG(INFO) << "Showing " << name_of(*key);
   }
+  publish_models();
+  emit keys_changed();
+  emit show_otp_status();
+}
+
+void MainFrame::rescan_key() {
+  bool shown_went = false;
+  const std::size_t had = keys.size();
+  for (auto it = keys.begin(); it != keys.end();) {
+    if ((*it)->session->is_key_alive()) {
+      ++it;
+      continue;
+    }
+    LOG(INFO) << "Lost " << name_of(**it);
+    if (it->get() == shown) {
+      show(nullptr);
+      shown_went = true;
+    }
+    it = keys.erase(it);
+  }
+  bool changed = keys.size() != had;
 
   LOG(INFO) << "Scanning for keys";
-  const std::vector<FoundKey> found = HID().find_device(orvalin_vendor_id);
-  const auto usable = std::find_if(found.begin(), found.end(), [](const FoundKey& f) { return f.key != nullptr; });
-  const std::shared_ptr<UsbKey> key = usable == found.end() ? nullptr : usable->key;
-  LOG(INFO) << (key ? "Using the first key found" : "No key found");
-  set_access_rule_installed(platform::key_access_rule_installed());
-  set_key_without_access(!key && !found.empty());
-  set_key_needs_administrator(!key && std::any_of(found.begin(), found.end(), [](const FoundKey& f) {
-                                return f.found.access == KeyAccess::administrators_only;
-                              }));
-
-  if (key) {
-    session = std::make_shared<KeySession>(key);
-    otp_status = std::make_unique<OtpStatus>(session, true);
-    credentials = std::make_unique<Credentials>(session, credentials_tick_ms);
-    token_info = std::make_unique<TokenInfo>(session);
-    connect(credentials.get(), &Credentials::made_active, otp_status.get(), &OtpStatus::use_credential);
-    connect(credentials.get(), &Credentials::made_active, token_info.get(), &TokenInfo::refresh);
+  const std::vector<KeyInterface> interfaces = HID().list_interfaces(orvalin_vendor_id);
+  bool administrators_only = false;
+  Key* arrived_chosen = nullptr;
+  for (const KeyInterface& found : interfaces) {
+    if (std::any_of(keys.begin(), keys.end(), [&](const auto& key) { return key->found.path == found.path; })) continue;
+    if (found.access == KeyAccess::administrators_only) {
+      administrators_only = true;
+      continue;
+    }
+    std::shared_ptr<UsbKey> opened = HID().open(found.path);
+    if (!opened) continue;
+    // A key without a USB serial number is known by its path, which a replug changes.
+    const QString usb_serial = QString::fromStdWString(found.usb_serial);
+    const QString name = usb_serial.isEmpty() ? QString::fromStdString(found.path) : usb_serial;
+    const int number = numbers.emplace(name, static_cast<int>(numbers.size()) + 1).first->second;
+    auto key = std::make_unique<Key>(Key{number, found, std::make_shared<KeySession>(opened), nullptr});
+    key->credentials = std::make_unique<Credentials>(key->session, credentials_tick_ms);
+    connect(key->credentials.get(), &Credentials::rows_changed, this, &MainFrame::keys_changed);
     // Read as the key arrives, not as a menu opens: Windows' tray menu does not change while it
     // is open, so the first one must hold every credential already. Queued behind the model's
     // first tick, so that the code comes first.
-    QMetaObject::invokeMethod(credentials.get(), &Credentials::refresh, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(key->credentials.get(), &Credentials::refresh, Qt::QueuedConnection);
+    LOG(INFO) << "Found " << name_of(*key) << " at " << found.path;
+    if (!usb_serial.isEmpty() && usb_serial == chosen_key) arrived_chosen = key.get();
+    const auto at = std::upper_bound(keys.begin(), keys.end(), number, [](int n, const auto& k) { return n < k->number; });
+    keys.insert(at, std::move(key));
+    changed = true;
   }
-  publish_models();
-  emit show_otp_status();
+  if (keys.empty()) LOG(INFO) << "No key found";
+  set_access_rule_installed(platform::key_access_rule_installed());
+  set_key_without_access(keys.empty() && !interfaces.empty());
+  set_key_needs_administrator(keys.empty() && administrators_only);
+
+  // The chosen key when it comes back; else the one shown, while it stays; else the first.
+  Key* next = arrived_chosen ? arrived_chosen : shown ? shown : keys.empty() ? nullptr : keys.front().get();
+  if (next == shown && next != nullptr) {
+    if (changed) emit keys_changed();
+    return;
+  }
+  show(next);
+  if (shown_went && next) emit shown_key_replaced(next->number);
+}
+
+void MainFrame::choose_key(int number) {
+  const auto chosen = std::find_if(keys.begin(), keys.end(), [&](const auto& key) { return key->number == number; });
+  if (chosen == keys.end()) return;
+  LOG(INFO) << "The user chose " << name_of(**chosen);
+  const QString usb_serial = QString::fromStdWString((*chosen)->found.usb_serial);
+  if (usb_serial != chosen_key) {
+    chosen_key = usb_serial;
+    emit chosen_key_changed();
+  }
+  if (chosen->get() != shown) show(chosen->get());
+}
+
+QVariantList MainFrame::get_keys() const {
+  QVariantList list;
+  for (const auto& key : keys) {
+    QString active;
+    for (const QVariant& row : key->credentials->get_rows())
+      if (row.toMap().value("active").toBool()) active = row.toMap().value("serial").toString();
+    list.append(QVariantMap{{"number", key->number},
+                            {"usb_serial", QString::fromStdWString(key->found.usb_serial)},
+                            {"active", active},
+                            {"shown", key.get() == shown}});
+  }
+  return list;
 }
 
 void MainFrame::set_key_without_access(bool on) {

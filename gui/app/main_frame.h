@@ -2,8 +2,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 
+#include <map>
 #include <memory>
+#include <vector>
 
 class CopiedCode;
 class Credentials;
@@ -14,10 +17,10 @@ class QGuiApplication;
 class QQmlContext;
 class TokenInfo;
 
-// Published to the views as "main_frame": decides which key the program works with, opens a key
-// session on it with its models ("otp_status", "credentials" and "token_info", null while there
-// is no key), says why no key is usable, and puts copied codes on the clipboard. Everything runs
-// on the GUI thread.
+// Published to the views as "main_frame": keeps a key session on every usable key, each with its
+// credential list, shows one of them with its models ("otp_status", "credentials" and
+// "token_info", null while there is no key), says why no key is usable, and puts copied codes on
+// the clipboard. Everything runs on the GUI thread.
 class MainFrame : public QObject {
   Q_OBJECT
   // True while no key is usable but discovery saw a key of the vendor that it may not open.
@@ -34,15 +37,26 @@ class MainFrame : public QObject {
   Q_PROPERTY(int copied_code_seconds READ get_copied_code_seconds CONSTANT)
   // The README's sections for users, compiled in: the Help menu's user guide, in Markdown.
   Q_PROPERTY(QString user_guide READ get_user_guide CONSTANT)
+  // Every usable key, in the order first seen in this run: maps of number (1, 2...), usb_serial
+  // (empty when the key reports none), active (its active credential's serial number, once its
+  // list is read) and shown.
+  Q_PROPERTY(QVariantList keys READ get_keys NOTIFY keys_changed)
 
  public:
   MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent = nullptr);
   // Publishes null models before they go, so the views never read a dead one.
   ~MainFrame() override;
 
-  // Keeps a session whose key still answers; otherwise closes it, runs discovery, opens a session
-  // on the first key found, publishes its models (or null) and emits show_otp_status.
+  // Closes the sessions of keys that no longer answer, runs discovery and opens a session on each
+  // usable key that has none. When the shown key went, or the chosen one came back, shows that
+  // one (or none), publishes its models and emits show_otp_status; with no key, every rescan does.
   Q_INVOKABLE void rescan_key();
+  // Shows key number (as in keys), and remembers the choice by its USB serial number.
+  Q_INVOKABLE void choose_key(int number);
+  QVariantList get_keys() const;
+  // The USB serial number of the key the user chose last: shown whenever it is plugged in.
+  QString get_chosen_key() const { return chosen_key; }
+  void set_chosen_key(const QString& usb_serial) { chosen_key = usb_serial; }
   // Puts str on the clipboard, marked as a secret that clipboard managers keep out of their
   // history, and emits copied.
   Q_INVOKABLE void copy_to_clipboard(QString str);
@@ -69,6 +83,11 @@ class MainFrame : public QObject {
   void key_needs_administrator_changed();
   void access_rule_installed_changed();
   void copied_code_left_changed();
+  void keys_changed();
+  // The user chose another key: its USB serial number, to be remembered.
+  void chosen_key_changed();
+  // The shown key went and key number is shown in its place.
+  void shown_key_replaced(int number);
 
  protected:
   void set_key_without_access(bool on);
@@ -82,10 +101,17 @@ class MainFrame : public QObject {
   bool key_needs_administrator = false;
   bool access_rule_installed = false;
   bool copied_code_left = false;
+  struct Key;
+  // Shows key (null: none) with fresh models, publishes them and emits show_otp_status.
+  void show(Key* key);
+  std::string name_of(const Key& key) const;
+
   CopiedCode* copied_code;
-  std::shared_ptr<KeySession> session;
-  std::unique_ptr<OtpStatus> otp_status;
-  std::unique_ptr<Credentials> credentials;
+  std::vector<std::unique_ptr<Key>> keys;  // by number
+  std::map<QString, int> numbers;          // by USB serial number, else path: as first seen
+  Key* shown = nullptr;
+  QString chosen_key;
+  std::unique_ptr<OtpStatus> otp_status;  // of the shown key
   std::unique_ptr<TokenInfo> token_info;
   QQmlContext* context;
   std::unique_ptr<DeviceEvent> device_event;

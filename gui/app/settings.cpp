@@ -14,6 +14,7 @@ QSettings user_settings() { return QSettings(QStringLiteral("Orvalin Direzoda"),
 const QString clear_copied_codes_key = QStringLiteral("clipboard/clear_copied_codes");
 const QString keep_in_tray_key = QStringLiteral("tray/keep_running");
 const QString start_at_login_key = QStringLiteral("session/start_at_login");
+const QString chosen_key_key = QStringLiteral("keys/chosen");
 
 }  // namespace
 
@@ -39,6 +40,10 @@ void Settings::set_clear_copied_codes(bool on) {
   user_settings().setValue(clear_copied_codes_key, on);
   emit clear_copied_codes_changed();
 }
+
+QString Settings::get_chosen_key() const { return user_settings().value(chosen_key_key).toString(); }
+
+void Settings::set_chosen_key(const QString& usb_serial) { user_settings().setValue(chosen_key_key, usb_serial); }
 
 void Settings::set_keep_in_tray(bool on) {
   if (on == keep_in_tray) return;

@@ -29,6 +29,9 @@ class Settings : public QObject {
   bool get_start_at_login() const { return start_at_login; }
   void set_start_at_login(bool on);
   bool get_start_at_login_unelevated() const { return start_at_login_unelevated; }
+  // The USB serial number of the key the user chose to see, when several are plugged in.
+  QString get_chosen_key() const;
+  void set_chosen_key(const QString& usb_serial);
 
  signals:
   void clear_copied_codes_changed();

@@ -38,21 +38,45 @@ class Controller : public OnSim {
   std::atomic<std::int64_t> now{QDateTime::currentMSecsSinceEpoch()};
 };
 
-TEST_F(Controller, UsesTheFirstKeyWhileItAnswersAndSaysWhenAKeyMayNotBeOpened) {
+// The numbers and shown flags of the published keys.
+std::vector<std::pair<int, bool>> numbers_shown(const MainFrame& frame) {
+  std::vector<std::pair<int, bool>> found;
+  for (const QVariant& key : frame.get_keys()) found.emplace_back(key.toMap()["number"].toInt(), key.toMap()["shown"].toBool());
+  return found;
+}
+
+using Shown = std::vector<std::pair<int, bool>>;
+
+TEST_F(Controller, KeepsEveryKeyShowsOneAndSaysWhenAKeyMayNotBeOpened) {
   QSignalSpy shown(frame.get(), &MainFrame::show_otp_status);
   frame->rescan_key();
   OtpStatus* model = published();
   ASSERT_NE(model, nullptr);
-  // The list is read as the key arrives: a tray menu, whichever opens first, holds it.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return published<Credentials>("credentials")->get_rows().size() == 1; }, patience_ms));
-  EXPECT_NE(sim.command("KEYS").find("second plugged press-mode unsupported handles 0"), std::string::npos);
+  EXPECT_EQ(numbers_shown(*frame), (Shown{{1, true}, {2, false}}));
+  // Each list is read as its key arrives: a tray menu, whichever opens first, holds them.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame->get_keys().value(1).toMap()["active"] == "B1"; }, patience_ms));
+  EXPECT_NE(sim.command("KEYS").find("second plugged press-mode unsupported handles 1"), std::string::npos);
   frame->rescan_key();
   EXPECT_EQ(published(), model) << "a key that answers is kept";
   EXPECT_EQ(shown.count(), 1);
 
+  // The key not shown goes and comes back: the shown one's session and model stay.
+  ASSERT_EQ(sim.command("UNPLUG second"), "OK second unplugged");
+  frame->rescan_key();
+  EXPECT_EQ(numbers_shown(*frame), (Shown{{1, true}}));
+  ASSERT_EQ(sim.command("PLUG second"), "OK second plugged");
+  frame->rescan_key();
+  EXPECT_EQ(published(), model);
+  EXPECT_EQ(numbers_shown(*frame), (Shown{{1, true}, {2, false}})) << "the same number as before";
+  EXPECT_EQ(shown.count(), 1);
+
+  // The shown key goes: the other is shown, and the window is told which.
+  QSignalSpy replaced(frame.get(), &MainFrame::shown_key_replaced);
   ASSERT_EQ(sim.command("UNPLUG first"), "OK first unplugged");
   frame->rescan_key();
   ASSERT_NE(published(), nullptr);
+  EXPECT_EQ(replaced.count(), 1);
+  EXPECT_EQ(replaced.value(0).value(0).toInt(), 2);
   published<TokenInfo>("token_info")->refresh();
   const QVariantMap info{{"serial", "B1"}, {"algorithm", "HOTP"}, {"hash", "SHA-256"}};
   ASSERT_TRUE(QTest::qWaitFor([&] { return published<TokenInfo>("token_info")->get_info() == info; }, patience_ms));
@@ -61,6 +85,22 @@ TEST_F(Controller, UsesTheFirstKeyWhileItAnswersAndSaysWhenAKeyMayNotBeOpened) {
   frame->rescan_key();
   EXPECT_EQ(published(), nullptr);
   EXPECT_TRUE(frame->get_key_without_access());
+}
+
+TEST_F(Controller, TheChosenKeyIsShownAgainWhenItComesBack) {
+  frame->rescan_key();
+  QSignalSpy chosen(frame.get(), &MainFrame::chosen_key_changed);
+  frame->choose_key(2);
+  EXPECT_EQ(numbers_shown(*frame), (Shown{{1, false}, {2, true}}));
+  EXPECT_EQ(frame->get_chosen_key(), "second") << "remembered by its USB serial number";
+  EXPECT_EQ(chosen.count(), 1);
+  ASSERT_EQ(sim.command("UNPLUG second"), "OK second unplugged");
+  frame->rescan_key();
+  EXPECT_EQ(numbers_shown(*frame), (Shown{{1, true}}));
+  ASSERT_EQ(sim.command("PLUG second"), "OK second plugged");
+  frame->rescan_key();
+  EXPECT_EQ(numbers_shown(*frame), (Shown{{1, false}, {2, true}}));
+  EXPECT_NE(log.read_log().find("Lost key 2 (second)"), std::string::npos);
 }
 
 TEST_F(Controller, TheWindowNeverWaitsOnABusyKeyAndClosesAtOnce) {
