@@ -238,6 +238,18 @@ drücken, um die Token-Info zu sehen</translation>
         <source>Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.</source>
         <translation>Umbrata startet bei der Anmeldung ohne Administratorrechte: Wählen Sie „Als Administrator neu starten“, wenn der Schlüssel sie braucht.</translation>
     </message>
+    <message>
+        <source>Key %1: %2</source>
+        <translation>Schlüssel %1: %2</translation>
+    </message>
+    <message>
+        <source>Key %1</source>
+        <translation>Schlüssel %1</translation>
+    </message>
+    <message>
+        <source>%1, one of %2 keys: Ctrl+Tab shows the next</source>
+        <translation>%1, einer von %2 Schlüsseln: Strg+Tab zeigt den nächsten</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>

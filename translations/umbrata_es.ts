@@ -238,6 +238,18 @@ para obtener la información del token</translation>
         <source>Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.</source>
         <translation>Umbrata se abre al iniciar sesión sin derechos de administrador: use Reiniciar como administrador cuando la llave los necesite.</translation>
     </message>
+    <message>
+        <source>Key %1: %2</source>
+        <translation>Llave %1: %2</translation>
+    </message>
+    <message>
+        <source>Key %1</source>
+        <translation>Llave %1</translation>
+    </message>
+    <message>
+        <source>%1, one of %2 keys: Ctrl+Tab shows the next</source>
+        <translation>%1, una de %2 llaves: Ctrl+Tab muestra la siguiente</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>

@@ -238,6 +238,18 @@ clé pour obtenir les infos du jeton</translation>
         <source>Umbrata starts at login without administrator rights: use Restart as administrator when the key needs them.</source>
         <translation>Umbrata se lance à la connexion sans droits d’administrateur : utilisez Redémarrer en administrateur quand la clé en a besoin.</translation>
     </message>
+    <message>
+        <source>Key %1: %2</source>
+        <translation>Clé %1 : %2</translation>
+    </message>
+    <message>
+        <source>Key %1</source>
+        <translation>Clé %1</translation>
+    </message>
+    <message>
+        <source>%1, one of %2 keys: Ctrl+Tab shows the next</source>
+        <translation>%1, une de %2 clés : Ctrl+Tab montre la suivante</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>

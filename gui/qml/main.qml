@@ -142,6 +142,83 @@ Window {
         anchors.bottom: parent.bottom
         width: parent.width
 
+        // With two keys or more: the one shown, and the way to the others, in the page's top margin.
+        Item {
+            id: key_row
+            objectName: "key_row"
+            readonly property var keys: main_frame !== null ? main_frame.keys : []
+            readonly property int shown_at: {
+                for (var i = 0; i < keys.length; ++i)
+                    if (keys[i].shown)
+                        return i
+                return -1
+            }
+            readonly property string text: shown_at < 0 ? ""
+                : keys[shown_at].active !== "" ? qsTr("Key %1: %2").arg(keys[shown_at].number).arg(keys[shown_at].active)
+                : qsTr("Key %1").arg(keys[shown_at].number)
+            function choose(step) {
+                main_frame.choose_key(keys[(shown_at + step + keys.length) % keys.length].number)
+            }
+            visible: keys.length >= 2 && shown_at >= 0
+            width: parent.width
+            height: 20
+            Accessible.role: Accessible.StaticText
+            Accessible.name: qsTr("%1, one of %2 keys: Ctrl+Tab shows the next").arg(text).arg(keys.length)
+
+            Text {
+                id: previous_key
+                text: "‹"
+                anchors.right: key_name.left
+                anchors.rightMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                font.family: "Verdana"
+                font.pixelSize: 16
+                color: "dimgray"
+                Accessible.ignored: true
+                MouseArea {
+                    anchors.fill: parent
+                    anchors.margins: -4
+                    onClicked: key_row.choose(-1)
+                }
+            }
+            Text {
+                id: key_name
+                objectName: "key_name"
+                anchors.centerIn: parent
+                // The serial number is the key's text, never markup.
+                textFormat: Text.PlainText
+                text: key_row.text
+                font.family: "Verdana"
+                font.pixelSize: 13
+                color: "black"
+                Accessible.ignored: true
+            }
+            Text {
+                text: "›"
+                anchors.left: key_name.right
+                anchors.leftMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                font: previous_key.font
+                color: "dimgray"
+                Accessible.ignored: true
+                MouseArea {
+                    anchors.fill: parent
+                    anchors.margins: -4
+                    onClicked: key_row.choose(1)
+                }
+            }
+            Shortcut {
+                sequence: "Ctrl+Tab"
+                enabled: key_row.visible
+                onActivated: key_row.choose(1)
+            }
+            Shortcut {
+                sequence: "Ctrl+Shift+Tab"
+                enabled: key_row.visible
+                onActivated: key_row.choose(-1)
+            }
+        }
+
         // The page of the key, or of its absence.
         Loader {
             id: page
@@ -185,6 +262,33 @@ Window {
             }
         }
 
+        // Announced as the copied notice is: the shown key went, and this one is shown now.
+        Rectangle {
+            id: key_notice
+            objectName: "key_notice"
+            property int number: 0
+            readonly property string active: otp_status !== null ? otp_status.serial_num : ""
+            visible: false
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: key_notice_text.text
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 60
+            width: key_notice_text.implicitWidth + 8
+            height: key_notice_text.implicitHeight + 8
+            color: "#f3f3f3"
+            radius: 3
+            Text {
+                id: key_notice_text
+                anchors.centerIn: parent
+                textFormat: Text.PlainText
+                text: key_notice.active !== "" ? qsTr("Key %1: %2").arg(key_notice.number).arg(key_notice.active)
+                                               : qsTr("Key %1").arg(key_notice.number)
+                font.pixelSize: 14
+                Accessible.ignored: true
+            }
+        }
+
         // Where the desktop lets the window clear the clipboard only at its next input.
         Text {
             objectName: "copied_code_left"
@@ -218,6 +322,18 @@ Window {
             copied_notice.visible = true
             copied_notice_timer.restart()
         }
+        // The shown key went: which key the window shows now, under its name.
+        function onShown_key_replaced(number) {
+            key_notice.number = number
+            key_notice.visible = true
+            key_notice_timer.restart()
+        }
+    }
+
+    Timer {
+        id: key_notice_timer
+        interval: 4000
+        onTriggered: key_notice.visible = false
     }
 
     Timer {
