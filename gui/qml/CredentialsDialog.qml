@@ -10,6 +10,7 @@ TitleDialog {
     id: dialog
     objectName: "dialog_credentials"
     titleText: qsTr("Credentials")
+    names_key: true
 
     readonly property QtObject model: credentials
     readonly property var rows: filtered(model !== null ? model.rows : [], filter.text)

@@ -6,6 +6,7 @@ TitleDialog {
     id: dialog
     objectName: "dialog_token_info"
     titleText: qsTranslate("main", "Token Info")
+    names_key: true
     readonly property bool has_model: token_info !== null
     readonly property bool has_info: has_model && token_info.info.serial !== undefined
     property alias polling: token_info_timer.running
