@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The window as a screen reader reads it: umbrata-sim on a real keysim server, read and driven
-# through AT-SPI by atspi_tree.py, as Orca would. Usage: accessibility_test.sh BUILD_DIR SOURCE_DIR
+# through AT-SPI by atspi_tree.py, as Orca would, with one key and then two.
+# Usage: accessibility_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
 source_dir=$2
@@ -20,7 +21,15 @@ xprop -root -f AT_SPI_BUS 8s -set AT_SPI_BUS "$address"
 wait_until 'dbus-send --bus="$address" --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:org.a11y.atspi.Registry | grep -q true' ||
   fail "no accessibility registry"
 
-start_umbrata "$source_dir/sim/keys.sample.json"
+# The sample's key, and a second one to plug in later.
+python3 - "$source_dir/sim/keys.sample.json" >"$work/keys.json" <<'PY'
+import json, sys
+keys = json.load(open(sys.argv[1]))
+keys["keys"].append({"id": "key1", "product_id": 2136, "plugged": False, "active": "OT000002",
+                     "credentials": [{"serial": "OT000002", "algorithm": 2, "hash": 1, "secret": "GEZDGNBVGY3TQOJQ"}]})
+json.dump(keys, sys.stdout)
+PY
+start_umbrata "$work/keys.json"
 
 # True when the tree, read afresh, has a line matching the extended regex $1.
 shows() { "${atspi[@]}" >"$work/tree" 2>"$work/tree.err" && grep -q -E -- "$1" "$work/tree"; }
@@ -52,6 +61,11 @@ press_until_heard() {
 press_until_heard || fail_tree "no \"Copied\" alert was heard: $(cat "$work/alert")"
 copied=$(xclip -o -selection clipboard 2>/dev/null)
 key_gave "$copied" || fail_tree "the copy button's action did not copy a code of the key: \"$copied\""
+
+# A second key: the key row says which key is shown, and how to reach the other.
+"$build/sim/keysim" plug key1 >/dev/null
+wait_until 'shows "\| Key 1: OT000001, one of 2 keys: Ctrl\+Tab shows the next \|"' 10 || fail_tree "the key row is not read"
+"$build/sim/keysim" unplug key1 >/dev/null
 
 "$build/sim/keysim" unplug key0 >/dev/null
 wait_until 'shows "\| No Key Detected! \|"' 10 || fail_tree "\"No Key Detected!\" is not read after the removal"
