@@ -6,13 +6,7 @@
 
 #include <system_error>
 
-KeySession::KeySession(std::shared_ptr<UsbKey> key) : key(std::move(key)) {
-  try {
-    worker = std::thread([this] { serve(); });
-  } catch (const std::system_error& e) {
-    LOG(ERROR) << "Cannot start a worker thread: " << e.what();
-  }
-}
+KeySession::KeySession(std::shared_ptr<UsbKey> key) : key(std::move(key)) {}
 
 KeySession::~KeySession() {
   key->request_stop();
@@ -21,7 +15,6 @@ KeySession::~KeySession() {
     closing = true;
     queue.clear();
   }
-  wake.notify_all();
   if (worker.joinable()) worker.join();
   key->close();
 }
@@ -41,10 +34,20 @@ bool KeySession::pending(const std::string& tag) const {
 bool KeySession::post(QObject* owner, Work work, const std::string& tag) {
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!worker.joinable() || closing || (!tag.empty() && pending_locked(tag))) return false;
+    if (closing || (!tag.empty() && pending_locked(tag))) return false;
+    if (!serving) {
+      // The last worker found the queue empty and takes the mutex no more: it is ending, if not gone.
+      if (worker.joinable()) worker.join();
+      try {
+        worker = std::thread([this] { serve(); });
+      } catch (const std::system_error& e) {
+        LOG(ERROR) << "Cannot start a worker thread: " << e.what();
+        return false;
+      }
+      serving = true;
+    }
     queue.push_back(Job{owner, std::move(work), tag});
   }
-  wake.notify_one();
   return true;
 }
 
@@ -60,8 +63,10 @@ void KeySession::serve() {
     Job job;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      wake.wait(lock, [this] { return closing || !queue.empty(); });
-      if (closing) return;
+      if (closing || queue.empty()) {
+        serving = false;
+        return;
+      }
       job = std::move(queue.front());
       queue.pop_front();
       running = true;

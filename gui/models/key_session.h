@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QPointer>
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -17,7 +16,9 @@
 // The key in use, owned for as long as the session is open, and the one thread that talks to it.
 //
 // Threads: the session is made, used and destroyed on the GUI thread. post() queues a job and
-// returns at once; the worker runs the jobs one at a time, in the order they were posted. A job's
+// returns at once; the worker runs the jobs one at a time, in the order they were posted. The
+// worker is started by the first job and ends when none is left: a key that is only asked once a
+// step, or not at all while another key is shown, keeps no thread in between. A job's
 // work runs on the worker with the key, and returns what to do with its result: that runs on the
 // thread of the job's owner, through its event loop, and is dropped if the owner is gone by then.
 // The GUI thread never waits for an exchange with the key.
@@ -56,11 +57,11 @@ class KeySession {
   // Lives on the GUI thread; the results travel through its event queue, which goes with it.
   QObject relay;
   mutable std::mutex mutex;  // guards the members below; never held during an exchange
-  std::condition_variable wake;
   std::deque<Job> queue;
   std::string running_tag;
   std::multiset<std::string> delivering;  // tags of results on their way to the GUI thread
   bool running = false;
   bool closing = false;
+  bool serving = false;  // the worker takes jobs; once false, it has ended or is ending
   std::thread worker;
 };
