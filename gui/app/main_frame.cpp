@@ -54,12 +54,7 @@ MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent
 }
 
 MainFrame::~MainFrame() {
-  if (!keys.empty()) {
-    otp_status.reset();
-    token_info.reset();
-    shown = nullptr;
-    publish_models();
-  }
+  if (!keys.empty()) drop_shown();
 }
 
 void MainFrame::publish_models() {
@@ -68,16 +63,25 @@ void MainFrame::publish_models() {
   context->setContextProperty("token_info", token_info.get());
 }
 
-std::string MainFrame::name_of(const Key& key) const {
-  const QString serial = QString::fromStdWString(key.found.usb_serial);
-  return "key " + std::to_string(key.number) + " (" + (serial.isEmpty() ? key.found.path : serial.toStdString()) + ")";
+// What names a key for good: its USB serial number; without one, its path, which a replug changes.
+QString MainFrame::identity_of(const KeyInterface& found) {
+  const QString usb_serial = QString::fromStdWString(found.usb_serial);
+  return usb_serial.isEmpty() ? QString::fromStdString(found.path) : usb_serial;
 }
 
-void MainFrame::show(Key* key) {
+std::string MainFrame::name_of(const Key& key) {
+  return "key " + std::to_string(key.number) + " (" + identity_of(key.found).toStdString() + ")";
+}
+
+void MainFrame::drop_shown() {
   otp_status.reset();
   token_info.reset();
   shown = nullptr;
   publish_models();
+}
+
+void MainFrame::show(Key* key) {
+  drop_shown();
   shown = key;
   if (key) {
     otp_status = std::make_unique<OtpStatus>(key->session, true);
@@ -100,8 +104,9 @@ void MainFrame::rescan_key() {
       continue;
     }
     LOG(INFO) << "Lost " << name_of(**it);
+    // Unpublished before its session and list go; show() below says what is shown instead.
     if (it->get() == shown) {
-      show(nullptr);
+      drop_shown();
       shown_went = true;
     }
     it = keys.erase(it);
@@ -120,10 +125,7 @@ void MainFrame::rescan_key() {
     }
     std::shared_ptr<UsbKey> opened = HID().open(found.path);
     if (!opened) continue;
-    // A key without a USB serial number is known by its path, which a replug changes.
-    const QString usb_serial = QString::fromStdWString(found.usb_serial);
-    const QString name = usb_serial.isEmpty() ? QString::fromStdString(found.path) : usb_serial;
-    const int number = numbers.emplace(name, static_cast<int>(numbers.size()) + 1).first->second;
+    const int number = numbers.emplace(identity_of(found), static_cast<int>(numbers.size()) + 1).first->second;
     auto key = std::make_unique<Key>(Key{number, found, std::make_shared<KeySession>(opened), nullptr});
     key->credentials = std::make_unique<Credentials>(key->session, credentials_tick_ms);
     connect(key->credentials.get(), &Credentials::rows_changed, this, &MainFrame::keys_changed);
@@ -132,7 +134,7 @@ void MainFrame::rescan_key() {
     // first tick, so that the code comes first.
     QMetaObject::invokeMethod(key->credentials.get(), &Credentials::refresh, Qt::QueuedConnection);
     LOG(INFO) << "Found " << name_of(*key) << " at " << found.path;
-    if (!usb_serial.isEmpty() && usb_serial == chosen_key) arrived_chosen = key.get();
+    if (!found.usb_serial.empty() && QString::fromStdWString(found.usb_serial) == chosen_key) arrived_chosen = key.get();
     const auto at = std::upper_bound(keys.begin(), keys.end(), number, [](int n, const auto& k) { return n < k->number; });
     keys.insert(at, std::move(key));
     changed = true;

@@ -11,6 +11,7 @@
 class CopiedCode;
 class Credentials;
 class DeviceEvent;
+struct KeyInterface;
 class KeySession;
 class OtpStatus;
 class QGuiApplication;
@@ -104,11 +105,14 @@ class MainFrame : public QObject {
   struct Key;
   // Shows key (null: none) with fresh models, publishes them and emits show_otp_status.
   void show(Key* key);
-  std::string name_of(const Key& key) const;
+  // Publishes null models in place of the shown key's, and drops them.
+  void drop_shown();
+  static QString identity_of(const KeyInterface& found);
+  static std::string name_of(const Key& key);
 
   CopiedCode* copied_code;
   std::vector<std::unique_ptr<Key>> keys;  // by number
-  std::map<QString, int> numbers;          // by USB serial number, else path: as first seen
+  std::map<QString, int> numbers;          // by identity_of: as first seen
   Key* shown = nullptr;
   QString chosen_key;
   std::unique_ptr<OtpStatus> otp_status;  // of the shown key

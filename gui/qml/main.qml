@@ -238,55 +238,21 @@ Window {
             fillMode: Image.PreserveAspectFit
         }
 
-        // Announced by screen readers: an alert that becomes visible. Not a Label, which takes the
-        // role of a static text whenever accessibility comes on.
-        Rectangle {
+        Notice {
             id: copied_notice
             objectName: "copied_notice"
-            visible: false
-            Accessible.role: Accessible.AlertMessage
-            Accessible.name: copied_text.text
-            anchors.horizontalCenter: parent.horizontalCenter
-            anchors.bottom: parent.bottom
-            anchors.bottomMargin: 60
-            width: copied_text.implicitWidth + 8
-            height: copied_text.implicitHeight + 8
-            color: "#f3f3f3"
-            radius: 3
-            Text {
-                id: copied_text
-                anchors.centerIn: parent
-                text: qsTr("Copied")
-                font.pixelSize: 14
-                Accessible.ignored: true
-            }
+            text: qsTr("Copied")
+            duration: 2000
         }
 
-        // Announced as the copied notice is: the shown key went, and this one is shown now.
-        Rectangle {
+        // The shown key went, and this one is shown now.
+        Notice {
             id: key_notice
             objectName: "key_notice"
             property int number: 0
             readonly property string active: otp_status !== null ? otp_status.serial_num : ""
-            visible: false
-            Accessible.role: Accessible.AlertMessage
-            Accessible.name: key_notice_text.text
-            anchors.horizontalCenter: parent.horizontalCenter
-            anchors.bottom: parent.bottom
-            anchors.bottomMargin: 60
-            width: key_notice_text.implicitWidth + 8
-            height: key_notice_text.implicitHeight + 8
-            color: "#f3f3f3"
-            radius: 3
-            Text {
-                id: key_notice_text
-                anchors.centerIn: parent
-                textFormat: Text.PlainText
-                text: key_notice.active !== "" ? qsTr("Key %1: %2").arg(key_notice.number).arg(key_notice.active)
-                                               : qsTr("Key %1").arg(key_notice.number)
-                font.pixelSize: 14
-                Accessible.ignored: true
-            }
+            text: active !== "" ? qsTr("Key %1: %2").arg(number).arg(active) : qsTr("Key %1").arg(number)
+            duration: 4000
         }
 
         // Where the desktop lets the window clear the clipboard only at its next input.
@@ -319,27 +285,13 @@ Window {
             window.show_window()
         }
         function onCopied() {
-            copied_notice.visible = true
-            copied_notice_timer.restart()
+            copied_notice.show()
         }
         // The shown key went: which key the window shows now, under its name.
         function onShown_key_replaced(number) {
             key_notice.number = number
-            key_notice.visible = true
-            key_notice_timer.restart()
+            key_notice.show()
         }
-    }
-
-    Timer {
-        id: key_notice_timer
-        interval: 4000
-        onTriggered: key_notice.visible = false
-    }
-
-    Timer {
-        id: copied_notice_timer
-        interval: 2000
-        onTriggered: copied_notice.visible = false
     }
 
     Shortcut {
