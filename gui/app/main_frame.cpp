@@ -54,7 +54,12 @@ MainFrame::MainFrame(QQmlContext* context, QGuiApplication* app, QObject* parent
 }
 
 MainFrame::~MainFrame() {
-  if (!keys.empty()) drop_shown();
+  if (keys.empty()) return;
+  drop_shown();
+  // The tray reads every key's credential list: the views let go of them before they go.
+  const auto gone = std::move(keys);
+  keys.clear();
+  emit keys_changed();
 }
 
 void MainFrame::publish_models() {
@@ -96,6 +101,8 @@ void MainFrame::show(Key* key) {
 }
 
 void MainFrame::rescan_key() {
+  // Kept until the views have let go of them, as keys_changed at the end says.
+  std::vector<std::unique_ptr<Key>> gone;
   bool shown_went = false;
   const std::size_t had = keys.size();
   for (auto it = keys.begin(); it != keys.end();) {
@@ -109,6 +116,7 @@ void MainFrame::rescan_key() {
       drop_shown();
       shown_went = true;
     }
+    gone.push_back(std::move(*it));
     it = keys.erase(it);
   }
   bool changed = keys.size() != had;
@@ -175,7 +183,8 @@ QVariantList MainFrame::get_keys() const {
     list.append(QVariantMap{{"number", key->number},
                             {"usb_serial", QString::fromStdWString(key->found.usb_serial)},
                             {"active", active},
-                            {"shown", key.get() == shown}});
+                            {"shown", key.get() == shown},
+                            {"credentials", QVariant::fromValue(static_cast<QObject*>(key->credentials.get()))}});
   }
   return list;
 }

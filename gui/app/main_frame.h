@@ -40,7 +40,7 @@ class MainFrame : public QObject {
   Q_PROPERTY(QString user_guide READ get_user_guide CONSTANT)
   // Every usable key, in the order first seen in this run: maps of number (1, 2...), usb_serial
   // (empty when the key reports none), active (its active credential's serial number, once its
-  // list is read) and shown.
+  // list is read), shown, and credentials (its credential list, for the tray's menu).
   Q_PROPERTY(QVariantList keys READ get_keys NOTIFY keys_changed)
 
  public:

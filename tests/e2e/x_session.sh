@@ -70,7 +70,8 @@ start_umbrata() {
 }
 
 # Writes $work/keys.json: one key with OT000001 (TOTP, SHA-1, 6 digits, active), OT000002 (TOTP,
-# SHA-256, 8 digits) and HT000001 (HOTP), whose secrets are $sha1 and $sha256.
+# SHA-256, 8 digits) and HT000001 (HOTP), whose secrets are $sha1 and $sha256; then the keys
+# (JSON objects) in $1, if any.
 write_three_credentials() {
   sha1=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ
   sha256=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP
@@ -78,7 +79,8 @@ write_three_credentials() {
 {"keys": [{"id": "key0", "product_id": 2136, "active": "OT000001",
            "credentials": [{"serial": "OT000001", "algorithm": 2, "hash": 1, "digits": 6, "secret": "$sha1"},
                            {"serial": "OT000002", "algorithm": 2, "hash": 2, "digits": 8, "secret": "$sha256"},
-                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}]}
+                           {"serial": "HT000001", "algorithm": 1, "hash": 1, "digits": 6, "secret": "$sha1"}]}${1:+,
+          $1}]}
 JSON
 }
 
