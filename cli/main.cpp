@@ -1,4 +1,5 @@
 // umbrata-cli: the key's codes, token information and settings from a shell.
+#include "key/clock_sync.h"
 #include "key/hid.h"
 #include "key/key_exception.h"
 #include "key/platform.h"
@@ -164,6 +165,9 @@ int command_code(const Options& options) {
     code = counted ? counter_code(*key, serial, digits) : credential_code(*key, serial, digits);
   });
   if (counted) std::cerr << "This is an HOTP code: the key's counter moved on by one." << std::endl;
+  // A TOTP code is the clock's: said, never a failure, as many machines report no synchronisation.
+  else if (clock_sync_state() == platform::ClockSync::unsynchronised)
+    std::cerr << unsynchronised_clock_text << std::endl;
   const QString text = QString("%1").arg(code, digits, 10, QChar('0'));
   if (!options.json) {
     print(text);

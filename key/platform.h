@@ -36,6 +36,16 @@ bool key_interface_needs_administrator(const std::string& path);
 // True when this program runs with administrator rights (on Windows, an elevated token).
 bool running_elevated();
 
+// Whether this computer's clock follows a time source, as the system tells a standard user.
+enum class ClockSync { synchronised, unsynchronised, unknown };
+
+// Linux: the kernel's own state, read with adjtimex(2) without modes (no privilege needed), as
+// timedated's NTPSynchronized: unsynchronised when it reports TIME_ERROR or STA_UNSYNC, which a
+// machine without a time daemon does for ever. Windows: unsynchronised when the time service
+// (W32Time) is disabled or set not to synchronise (Type NoSync), synchronised when it is set to;
+// unknown when the service is not installed or the system does not answer.
+ClockSync clock_sync();
+
 // Blocks the asynchronous signals for the calling thread, for its whole life, so that they go
 // to another thread instead of interrupting this one's reads of the key.
 void block_async_signals();

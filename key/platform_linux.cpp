@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/timex.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -65,6 +66,14 @@ bool key_access_rule_installed() {
 bool key_interface_needs_administrator(const std::string&) { return false; }
 
 bool running_elevated() { return ::geteuid() == 0; }
+
+ClockSync clock_sync() {
+  timex state{};
+  const int clock_state = ::adjtimex(&state);
+  if (clock_state == -1) return ClockSync::unknown;
+  return clock_state == TIME_ERROR || (state.status & STA_UNSYNC) != 0 ? ClockSync::unsynchronised
+                                                                      : ClockSync::synchronised;
+}
 
 // hidraw's read fails when a signal interrupts its poll; a fault's own signal must still kill.
 void block_async_signals() {

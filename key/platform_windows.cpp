@@ -79,6 +79,23 @@ bool running_elevated() {
   return elevated;
 }
 
+ClockSync clock_sync() {
+  // Both are the service's configuration, which every user may read.
+  const wchar_t* const service = L"SYSTEM\\CurrentControlSet\\Services\\W32Time";
+  DWORD start = 0;
+  DWORD size = sizeof start;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, service, L"Start", RRF_RT_REG_DWORD, nullptr, &start, &size) != ERROR_SUCCESS)
+    return ClockSync::unknown;
+  if (start == SERVICE_DISABLED) return ClockSync::unsynchronised;
+  wchar_t type[16] = {};
+  size = sizeof type;
+  const std::wstring parameters = std::wstring(service) + L"\\Parameters";
+  // A value longer than the known ones (NTP, NT5DS, AllSync, NoSync) is none of them.
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, parameters.c_str(), L"Type", RRF_RT_REG_SZ, nullptr, type, &size) != ERROR_SUCCESS)
+    return ClockSync::unknown;
+  return _wcsicmp(type, L"NoSync") == 0 ? ClockSync::unsynchronised : ClockSync::synchronised;
+}
+
 // Windows has no asynchronous signals that interrupt a thread's reads.
 void block_async_signals() {}
 

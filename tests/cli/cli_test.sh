@@ -29,7 +29,13 @@ JSON
 "$keysim" serve "$work/keys.json" >"$work/keysim.log" 2>&1 & pids+=($!)
 wait_until '"$keysim" list >/dev/null 2>&1' || fail "keysim serve did not start"
 
-is_code "$("$cli" code)" --totp -d 6 "$sha1" || fail "code is not oathtool's SHA-1 code"
+# A clock that the system says is not synchronised gives the code all the same, and the sentence.
+for clock in unsynchronised synchronised; do
+  code=$(UMBRATA_TEST_CLOCK_SYNC=$clock "$cli" code 2>"$work/err") || fail "code with a clock $clock failed"
+  is_code "$code" --totp -d 6 "$sha1" || fail "code is not oathtool's SHA-1 code"
+  said=$([ "$clock" = synchronised ] || echo "This computer's clock is not synchronised: codes may be refused.")
+  [ "$(cat "$work/err")" = "$said" ] || fail "with a clock $clock, code says: $(cat "$work/err")"
+done
 is_code "$("$cli" code --serial OT000002)" --totp=sha256 -d 8 "$sha256" || fail "code --serial is not oathtool's SHA-256 code"
 "$cli" set-active OT000002 && is_code "$("$cli" code)" --totp=sha256 -d 8 "$sha256" || fail "set-active did not switch"
 for c in "code --serial OT9" "set-active OT9"; do
