@@ -10,5 +10,8 @@
 using Clock = std::function<std::int64_t()>;
 Clock system_clock_ms();
 
+// How long before its step begins a step's code is asked for, to be shown beside the code.
+constexpr int next_code_seconds = 5;
+
 // The TOTP step that holds ms.
 inline std::int64_t step_index(std::int64_t ms) { return ms / (std::int64_t{totp_step_seconds} * 1000); }

@@ -33,11 +33,15 @@ void Credentials::refresh() {
   update_timer();
 }
 
-void Credentials::watch(const QString& watcher, const QStringList& serials) {
+void Credentials::watch(const QString& watcher, const QStringList& serials, bool with_next_step) {
   if (serials.isEmpty())
     watched.remove(watcher);
   else
     watched[watcher] = serials;
+  if (with_next_step && !serials.isEmpty())
+    watching_ahead.insert(watcher);
+  else
+    watching_ahead.remove(watcher);
   update_timer();
   tick();
 }
@@ -55,11 +59,19 @@ void Credentials::make_active(const QString& serial) {
 void Credentials::tick() {
   // Stops once nothing is wanted any more, or it would tick on with no view open.
   update_timer();
-  const std::int64_t step = step_index(clock());
+  const std::int64_t now = clock();
+  const std::int64_t step = step_index(now);
   QVariantMap current;
-  for (auto code = codes.cbegin(); code != codes.cend(); ++code)
-    if (code.value().toMap().value("step").toLongLong() == step) current.insert(code.key(), code.value());
-  if (current.size() != codes.size()) store_codes(current);
+  for (auto code = codes.cbegin(); code != codes.cend(); ++code) {
+    const QVariantMap known = code.value().toMap();
+    if (known.value("step").toLongLong() == step)
+      current.insert(code.key(), known);
+    else if (known.value("step").toLongLong() == step - 1 && known.contains("next_otp"))
+      current.insert(code.key(), QVariantMap{{"step", static_cast<qlonglong>(step)},
+                                             {"otp", known.value("next_otp")},
+                                             {"digits", known.value("next_digits")}});
+  }
+  if (current != codes) store_codes(current);
   if (activation_wanted) ask(Request::activation, *activation_wanted);
   if (list_wanted) ask(Request::list);
   QSet<QString> asked;
@@ -69,6 +81,21 @@ void Credentials::tick() {
         asked.insert(serial);
         ask(Request::code, serial);
       }
+  ask_ahead(now);
+}
+
+void Credentials::ask_ahead(std::int64_t now) {
+  const std::int64_t step = step_index(now);
+  if (!session || session->get_in_press_mode() || (step + 1) * totp_step_seconds * 1000 - now > next_code_seconds * 1000)
+    return;
+  for (const QString& watcher : watching_ahead)
+    for (const QString& serial : watched.value(watcher)) {
+      const QVariantMap known = codes.value(serial).toMap();
+      if (!known.contains("otp") || known.value("step").toLongLong() != step || asked_ahead.value(serial, -1) == step + 1)
+        continue;
+      asked_ahead.insert(serial, step + 1);
+      ask(Request::next_step_code, serial);
+    }
 }
 
 void Credentials::ask(Request request, const QString& serial) {
@@ -112,6 +139,34 @@ void Credentials::ask(Request request, const QString& serial) {
         };
       };
       break;
+    case Request::next_step_code:
+      tag = "next:" + serial.toStdString();
+      // The step that ask_ahead meant, though the clock may have crossed into it since.
+      work = [this, serial, step = asked_ahead.value(serial, step + 1)](UsbKey& key) -> std::function<void()> {
+        int digits = 0;
+        std::uint32_t code = 0;
+        const Outcome outcome = attempt([&] {
+          code = credential_code(key, bytes_of(serial), digits, static_cast<std::uint64_t>(step) * totp_step_seconds);
+        });
+        return [this, serial, step, outcome, code, digits] {
+          if (!settle(Request::next_step_code, outcome) || outcome.kind != Outcome::done) return;
+          QVariantMap known = codes.value(serial).toMap();
+          const std::int64_t now_step = step_index(clock());
+          // Beside the code of the step before, or in its place once its own step has begun.
+          if (now_step == step)
+            known = {{"step", static_cast<qlonglong>(step)}, {"otp", static_cast<qlonglong>(code)}, {"digits", digits}};
+          else if (now_step + 1 == step && known.value("step").toLongLong() == now_step && known.contains("otp")) {
+            known.insert("next_otp", static_cast<qlonglong>(code));
+            known.insert("next_digits", digits);
+          } else {
+            return;
+          }
+          QVariantMap all = codes;
+          all.insert(serial, known);
+          store_codes(all);
+        };
+      };
+      break;
     case Request::code:
       tag = "code:" + serial.toStdString();
       work = [this, serial, step](UsbKey& key) -> std::function<void()> {
@@ -122,6 +177,7 @@ void Credentials::ask(Request request, const QString& serial) {
         });
         return [this, serial, step, outcome, code, digits] {
           if (!settle(Request::code, outcome)) return;
+          if (outcome.kind == Outcome::done) session->code_given(step);
           // No code for this step after a failure: asked again when the next one starts.
           QVariantMap shown{{"step", static_cast<qlonglong>(step)}};
           if (outcome.kind == Outcome::done && step_index(clock()) == step) {
@@ -140,6 +196,7 @@ void Credentials::ask(Request request, const QString& serial) {
 
 bool Credentials::settle(Request request, const Outcome& outcome) {
   const bool touch = outcome.kind == Outcome::touch;
+  if (touch && session) session->touch_asked(step_index(clock()));
   if (touch != touch_needed) {
     touch_needed = touch;
     emit touch_needed_changed();

@@ -20,13 +20,16 @@
 // "credentials": the Credentials dialog and the tray's menu read it. Lives on the GUI thread.
 //
 // Views say which codes they want with watch(); while any is wanted, the model's timer renews
-// each at its step, and asks again for what waits for a touch of the key.
+// each at its step, and asks again for what waits for a touch of the key. A view may want the
+// next step's codes too: each is asked for once, as the step's last next_code_seconds begin, and
+// becomes the code when its step begins, without another exchange.
 class Credentials : public QObject {
   Q_OBJECT
   // In the key's order, maps of serial, algorithm, hash, totp and active.
   Q_PROPERTY(QVariantList rows READ get_rows NOTIFY rows_changed)
   // By serial number: maps of otp, digits and step, for the current step; a map with only a step
-  // when the key gave no code for it (asked again at the next step).
+  // when the key gave no code for it (asked again at the next step). In a step's last seconds,
+  // next_otp and next_digits hold the next step's code where a view wanted it.
   Q_PROPERTY(QVariantMap codes READ get_codes NOTIFY codes_changed)
   // The last failure, empty after a success: its kind ("touch", "access", "no_credential" or
   // "other"), its values, and its English text, which a view shows for a kind it cannot word.
@@ -40,9 +43,10 @@ class Credentials : public QObject {
 
   // Reads the list again.
   Q_INVOKABLE void refresh();
-  // The codes that watcher (a name of the view's choice) wants, replacing what it wanted before.
-  // An HOTP credential gets no code here: each would count up the key's counter.
-  Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials);
+  // The codes that watcher (a name of the view's choice) wants, replacing what it wanted before,
+  // with the next step's too when with_next_step. An HOTP credential gets no code here: each
+  // would count up the key's counter; nor does a key in press mode get asked ahead.
+  Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials, bool with_next_step = false);
   // Makes a TOTP credential the active one; made_active follows.
   Q_INVOKABLE void make_active(const QString& serial);
   // Takes down the codes whose step ended and asks for the wanted ones that are missing, and for
@@ -68,12 +72,14 @@ class Credentials : public QObject {
   void set_message(const QVariantMap& value);
 
  private:
-  enum class Request { list, code, activation };
+  enum class Request { list, code, next_step_code, activation };
   // Posts one request; false when one like it is pending.
   void ask(Request request, const QString& serial = {});
   // What a request's outcome means for the views; true when it is done with.
   bool settle(Request request, const Outcome& outcome);
   bool is_totp(const QString& serial) const;
+  // Asks for the next step's codes that the views want, once their time has come.
+  void ask_ahead(std::int64_t now);
   void update_timer();
 
   std::shared_ptr<KeySession> session;
@@ -84,6 +90,8 @@ class Credentials : public QObject {
   QVariantMap message;
   bool touch_needed = false;
   QMap<QString, QStringList> watched;
+  QSet<QString> watching_ahead;           // the watchers that want the next step's codes too
+  QMap<QString, std::int64_t> asked_ahead;  // by serial: the step whose code was last asked for ahead
   bool list_wanted = false;                 // asked for, not yet read
   std::optional<QString> activation_wanted;  // asked for, not yet done
 };

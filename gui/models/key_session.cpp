@@ -101,3 +101,12 @@ void KeySession::serve() {
     }
   }
 }
+
+void KeySession::touch_asked(std::int64_t step) {
+  in_press_mode = true;
+  touched_step = step;
+}
+
+void KeySession::code_given(std::int64_t step) {
+  if (step - touched_step >= 2) in_press_mode = false;
+}

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -44,6 +45,21 @@ class KeySession {
   // a lost key itself). Never waits for an exchange.
   bool is_key_alive();
 
+  // What the models have learnt of the key's press mode, on the GUI thread: nothing is asked of
+  // a key in press mode that the user did not ask for, as it would wait for a touch. The key
+  // asked for a touch during step:
+  void touch_asked(std::int64_t step);
+  // It gave a code of step without asking for one. A touch counts for a few seconds, so a touch
+  // near a step's end still covers the next step's first code: only a code two steps after the
+  // last touch asked for tells that press mode is off.
+  void code_given(std::int64_t step);
+  // The user switched press mode on or off during step, and the key took it.
+  void press_mode_switched(bool on, std::int64_t step) {
+    if (on) return touch_asked(step);
+    in_press_mode = false;
+  }
+  bool get_in_press_mode() const { return in_press_mode; }
+
  private:
   struct Job {
     QPointer<QObject> owner;  // read on the GUI thread only
@@ -54,6 +70,8 @@ class KeySession {
   bool pending_locked(const std::string& tag) const;
 
   std::shared_ptr<UsbKey> key;
+  bool in_press_mode = false;       // GUI thread only, as the two below
+  std::int64_t touched_step = -2;   // the last step in which the key asked for a touch
   // Lives on the GUI thread; the results travel through its event queue, which goes with it.
   QObject relay;
   mutable std::mutex mutex;  // guards the members below; never held during an exchange

@@ -36,11 +36,22 @@ void OtpStatus::tick() {
   // another credential is made active.
   if (ticking && !get_hotp()) ticker.start(static_cast<int>(1000 - now % 1000));
   const std::int64_t step = step_index(now);
+  // The code asked for ahead becomes the code of its step, without another exchange.
+  if (next_step == step) {
+    const int value = next_otp, count = next_digits;
+    set_next_step_code(-1, 0, 0);
+    // The log names the code shown at each step, as when it is asked for then.
+    LOG(INFO) << "value is " << value;
+    show_code(value, count, step);
+  } else if (next_step >= 0 && next_step != step + 1) {
+    set_next_step_code(-1, 0, 0);
+  }
   expire_code(now);
   // Of the code on show, which may be the last step's for grace_ms.
   const std::int64_t end_ms = ((code_shown && !get_hotp() ? shown_step : step) + 1) * totp_step_seconds * 1000;
   set_remain(static_cast<int>(std::max<std::int64_t>(0, end_ms - now) / 1000));
-  if (!session || key_unusable || get_hotp() || (code_shown && shown_step == step)) return;
+  if (!session || key_unusable || get_hotp()) return;
+  if (code_shown && shown_step == step) return ask_next_step_code(now, step);
   const bool read_active = serial_bytes.empty() || algorithm == 0;
   session->post(
       this,
@@ -72,6 +83,46 @@ void OtpStatus::tick() {
         return [this, answer] { take(answer); };
       },
       "code");
+}
+
+void OtpStatus::ask_next_step_code(std::int64_t now, std::int64_t step) {
+  const std::int64_t left_ms = (step + 1) * totp_step_seconds * 1000 - now;
+  if (left_ms > next_code_seconds * 1000 || next_asked == step + 1 || session->get_in_press_mode() ||
+      algorithm != totp_algorithm)
+    return;
+  next_asked = step + 1;
+  session->post(
+      this,
+      [this, answer = Answer{serial_bytes, false, algorithm, false, step + 1, 0, 0, {}}](UsbKey& key) mutable -> std::function<void()> {
+        answer.outcome = attempt([&] {
+          answer.code = credential_code(key, answer.serial, answer.digits,
+                                        static_cast<std::uint64_t>(answer.step) * totp_step_seconds);
+        });
+        LOG(INFO) << (answer.outcome.kind == Outcome::done ? "The next step's code came" : "The next step's code was not given");
+        return [this, answer] { take_next_step_code(answer); };
+      },
+      "next_step_code");
+}
+
+void OtpStatus::take_next_step_code(const Answer& answer) {
+  if (answer.serial != serial_bytes || get_hotp()) return;
+  if (answer.outcome.kind == Outcome::touch) session->touch_asked(answer.step - 1);
+  // Whatever else went wrong, the step's own exchange will say.
+  if (answer.outcome.kind != Outcome::done) return;
+  const std::int64_t step = step_index(clock());
+  if (step == answer.step) {
+    LOG(INFO) << "value is " << answer.code;
+    show_code(static_cast<int>(answer.code), answer.digits, answer.step);
+  } else if (step + 1 == answer.step && code_shown && shown_step == step)
+    set_next_step_code(answer.step, static_cast<int>(answer.code), answer.digits);
+}
+
+void OtpStatus::set_next_step_code(std::int64_t step, int value, int count) {
+  if (step == next_step && value == next_otp && count == next_digits) return;
+  next_step = step;
+  next_otp = value;
+  next_digits = count;
+  emit next_step_code_changed();
 }
 
 void OtpStatus::next_code() {
@@ -106,6 +157,7 @@ void OtpStatus::take(const Answer& answer) {
   }
   switch (answer.outcome.kind) {
     case Outcome::touch:
+      session->touch_asked(answer.step);
       show_failure(press_key_text);
       return;
     case Outcome::access:
@@ -123,6 +175,7 @@ void OtpStatus::take(const Answer& answer) {
     show_code(static_cast<int>(answer.code), answer.digits, -1);
     return;
   }
+  session->code_given(answer.step);
   if (step_index(clock()) != answer.step) {
     LOG(INFO) << "The code came after its step ended; not shown";
     return;
@@ -134,7 +187,10 @@ void OtpStatus::set_press_mode(bool on) {
   const bool posted = session && session->post(this, [this, on](UsbKey& key) -> std::function<void()> {
     const Outcome outcome = attempt([&] { key.switch_press_mode(on); });
     if (outcome.kind != Outcome::done) LOG(ERROR) << "Failed to set press mode.";
-    return [this, on, ok = outcome.kind == Outcome::done] { emit press_mode_set(on, ok); };
+    return [this, on, ok = outcome.kind == Outcome::done] {
+      if (ok) session->press_mode_switched(on, step_index(clock()));
+      emit press_mode_set(on, ok);
+    };
   });
   if (!posted) emit press_mode_set(on, false);
 }
@@ -143,6 +199,7 @@ void OtpStatus::use_credential(const QString& serial) {
   // Read again with the serial number at the next tick: HOTP or TOTP, it decides what is asked.
   set_active_credential(bytes_of(serial), 0);
   show_failure("");
+  next_asked = -1;
   if (ticking && !ticker.isActive()) ticker.start(0);
 }
 
@@ -170,6 +227,7 @@ void OtpStatus::set_remain(int seconds) {
 }
 
 void OtpStatus::take_down_code() {
+  set_next_step_code(-1, 0, 0);
   if (!code_shown) return;
   code_shown = false;
   otp = 0;
@@ -177,6 +235,7 @@ void OtpStatus::take_down_code() {
 }
 
 void OtpStatus::show_failure(const QString& message) {
+  set_next_step_code(-1, 0, 0);
   code_shown = false;
   otp = 0;
   err_msg = message;

@@ -22,6 +22,10 @@
 // An HOTP credential's key counts up at every code, and a service accepts only a few codes ahead
 // of the last it saw: for one, the model asks the key for nothing by itself, only at next_code().
 // While the active credential's algorithm is not known, it asks for no code at all.
+//
+// As the last next_code_seconds (clock.h) of a step begin, it asks once for the next step's code, which
+// becomes the code when that step begins, without another exchange. Not for HOTP, and not while
+// the key is in press mode, where it would wait for a touch that the user never meant.
 class OtpStatus : public QObject {
   Q_OBJECT
   Q_PROPERTY(QString serial_num READ get_serial_num NOTIFY serial_num_changed)
@@ -35,6 +39,10 @@ class OtpStatus : public QObject {
   Q_PROPERTY(int remain READ get_remain NOTIFY remain_changed)
   // The active credential is HOTP: a code only at next_code(), with no countdown.
   Q_PROPERTY(bool hotp READ get_hotp NOTIFY serial_num_changed)
+  // Whether the next step's code is known, in the last seconds of the step whose code is shown.
+  Q_PROPERTY(bool has_next_step_code READ get_has_next_step_code NOTIFY next_step_code_changed)
+  // The next step's code, of the same credential and as many digits as the code.
+  Q_PROPERTY(int next_step_otp READ get_next_step_otp NOTIFY next_step_code_changed)
 
  public:
   static constexpr std::int64_t grace_ms = 1300;
@@ -66,6 +74,8 @@ class OtpStatus : public QObject {
   int get_step() const { return totp_step_seconds; }
   int get_remain() const { return remain; }
   bool get_hotp() const { return algorithm == hotp_algorithm; }
+  bool get_has_next_step_code() const { return next_step >= 0; }
+  int get_next_step_otp() const { return next_otp; }
   // How long the model's timer waits from the last tick: to the next whole second of its clock.
   int get_tick_interval() const { return ticker.interval(); }
   // The step whose code is shown, -1 for none yet.
@@ -76,6 +86,7 @@ class OtpStatus : public QObject {
   void serial_num_changed();
   void otp_changed();
   void remain_changed();
+  void next_step_code_changed();
   void press_mode_set(bool on, bool ok);
 
  protected:
@@ -85,10 +96,15 @@ class OtpStatus : public QObject {
   void set_remain(int seconds);
   // The key's active credential: its serial number, and its algorithm (0 while not known).
   void set_active_credential(const ByteBuffer& serial, std::uint32_t kind);
+  // The code of step, the one after the shown code's; step -1 for none.
+  void set_next_step_code(std::int64_t step, int value, int count);
 
  private:
   struct Answer;
   void take(const Answer& answer);
+  // Asks for the next step's code once its time has come; step is the shown code's.
+  void ask_next_step_code(std::int64_t now, std::int64_t step);
+  void take_next_step_code(const Answer& answer);
   void take_down_code();
   // Empties the code box once the shown code's step ended more than grace_ms before now.
   void expire_code(std::int64_t now);
@@ -109,4 +125,8 @@ class OtpStatus : public QObject {
   int digits = 0;
   QString err_msg;
   int remain = 0;
+  std::int64_t next_step = -1;  // the step of next_otp, -1 for none
+  int next_otp = 0;
+  int next_digits = 0;
+  std::int64_t next_asked = -1;  // the step whose code was last asked for ahead
 };

@@ -166,6 +166,26 @@ TEST_F(Model, ANewKeysFirstCodeComesAtOnceThenTheTimerTicksOnTheWholeSecond) {
   EXPECT_EQ(std::make_tuple(requests("key0"), model->get_otp(), model->get_tick_interval()), std::make_tuple(sent + 3, 982430, 999));
 }
 
+// In a step's last 5 s the page has the next step's code too, asked for once; as its step begins
+// it is the code, without another exchange. oathtool -b --totp --now @1799874990 and @1799875020
+// GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ give 000000 and 982430.
+TEST_F(Model, TheNextStepsCodeComesInTheStepsLastSecondsAndThenIsTheCode) {
+  now = 1799874990LL * 1000 + 24000;
+  auto model = make_model();
+  ASSERT_TRUE(code_of_this_step(*model));
+  model->tick();
+  EXPECT_FALSE(session->pending("next_step_code")) << "6 s left";
+  now += 2000;
+  ASSERT_TRUE(tick_until(*model, [&] { return model->get_has_next_step_code(); }));
+  EXPECT_EQ(std::make_tuple(model->get_otp(), model->get_next_step_otp()), std::make_tuple(0, 982430));
+  model->tick();
+  EXPECT_FALSE(session->pending("next_step_code")) << "asked once a step";
+  now = step_end();
+  model->tick();
+  EXPECT_EQ(std::make_tuple(model->get_shown_step(), model->get_otp(), model->get_has_next_step_code(), session->pending("code")),
+            std::make_tuple(now / 30000, 982430, false, false));
+}
+
 // After Make active, a code asked for before it, of the credential that was active then, is
 // never shown under the new one's serial number: OT000001's codes have 6 digits, OT000002's 8.
 TEST_F(Model, AfterMakeActiveTheOldCredentialsCodeIsNeverShown) {
@@ -224,8 +244,13 @@ TEST_F(Model, AnHotpCredentialCountsTheKeyUpOnlyWhenTheUserAsks) {
   ASSERT_TRUE(tick_until(*model, [&] { return model->get_hotp(); }));
   EXPECT_EQ(model->get_serial_num(), "HT000001");
   const std::size_t sent = requests("key0");
-  for (int step = 0; step < 3; ++step, QCoreApplication::processEvents()) next_step(*model);
-  EXPECT_EQ(requests("key0"), sent) << "three steps with the window open ask the key nothing";
+  for (int step = 0; step < 3; ++step, QCoreApplication::processEvents()) {
+    now = step_end() - 4000;
+    model->tick();
+    EXPECT_FALSE(session->pending("next_step_code"));
+    next_step(*model);
+  }
+  EXPECT_EQ(requests("key0"), sent) << "three steps with the window open, to their last seconds, ask the key nothing";
   EXPECT_FALSE(model->get_has_code());
 
   // RFC 4226's codes of HT000001's secret at counters 0 and 1 (oathtool -b -c N gives the same).
@@ -264,6 +289,17 @@ TEST_F(Model, KeyFailuresBecomeTheirTexts) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return list->tick(), list->get_rows().size() == 3; }, patience_ms));
   EXPECT_TRUE(list->get_message().isEmpty());
   EXPECT_FALSE(list->get_touch_needed());
+  // The next step's code would wait for another touch: neither the page nor the list asks ahead.
+  ASSERT_EQ(sim.command("PRESS key0"), "OK key0 pressed");
+  list->watch("dialog", {"OT000001"}, true);
+  ASSERT_TRUE(has_code(*list, "OT000001"));
+  const std::int64_t mid_step = now;
+  now = step_end() - 4000;
+  model->tick();
+  list->tick();
+  EXPECT_FALSE(session->pending("next_step_code") || session->pending("next:OT000001"));
+  list->watch("dialog", {});
+  now = mid_step;
   ASSERT_TRUE(press_mode(*model, false));
 
   // Any other failure takes the code down and keeps the text; the next tick tries again.
@@ -312,12 +348,21 @@ TEST_F(Model, TheListHasTheCodesOfEveryTotpCredentialAndMakesOneActive) {
   EXPECT_EQ(rows(*list), QStringList({"OT000001 TOTP SHA-1 active", "OT000002 TOTP SHA-256", "HT000001 HOTP SHA-1"}));
 
   // The dialog's and the tray's codes, one a step each; none for HOTP, as each code would count it up.
-  list->watch("dialog", {"OT000002"});
+  // The dialog wants the next step's code too, in the step's last seconds: it is the code of the
+  // next step without another exchange.
+  list->watch("dialog", {"OT000002"}, true);
   list->watch("tray", {"OT000001", "OT000002", "HT000001"});
   ASSERT_TRUE(has_code(*list, "OT000002") && has_code(*list, "OT000001"));
   const std::size_t sent = requests("key0");
   for (int i = 0; i < 5; ++i) list->tick();
+  now = step_end() - 4000;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->tick(), list->get_codes()["OT000002"].toMap().contains("next_otp"); }, patience_ms));
+  const QVariant next = list->get_codes()["OT000002"].toMap()["next_otp"];
+  EXPECT_FALSE(list->get_codes()["OT000001"].toMap().contains("next_otp")) << "the tray wants no next step's code";
   now = step_end();
+  list->tick();
+  EXPECT_EQ(list->get_codes()["OT000002"].toMap()["otp"], next);
+  EXPECT_FALSE(session->pending("code:OT000002")) << "its code came ahead";
   ASSERT_TRUE(has_code(*list, "OT000001") && has_code(*list, "OT000002")) << "the next step's codes";
   EXPECT_EQ(requests("key0"), sent + 2 * 3) << "one code a step each, none for HT000001";
 
