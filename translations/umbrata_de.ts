@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>ClockDialog</name>
+    <message>
+        <source>This computer&apos;s clock</source>
+        <translation>Die Uhr dieses Computers</translation>
+    </message>
+    <message>
+        <source>The key computes each code from this computer&apos;s time, and a service accepts a code only within about 30 seconds of its own: a clock that is off gives codes that look right and are refused.</source>
+        <translation>Der Schlüssel berechnet jeden Code aus der Zeit dieses Computers, und ein Dienst nimmt einen Code nur bis etwa 30 Sekunden neben seiner eigenen an: Eine falsch gehende Uhr ergibt Codes, die richtig aussehen und abgelehnt werden.</translation>
+    </message>
+    <message>
+        <source>To synchronise the clock, open Settings, Time &amp; language, Date &amp; time, and switch on Set time automatically.</source>
+        <translation>Um die Uhr zu synchronisieren, öffnen Sie Einstellungen, Zeit und Sprache, Datum und Uhrzeit, und schalten Sie „Uhrzeit automatisch festlegen“ ein.</translation>
+    </message>
+    <message>
+        <source>To synchronise the clock, switch on automatic date and time in your desktop&apos;s settings, or run:</source>
+        <translation>Um die Uhr zu synchronisieren, schalten Sie in den Einstellungen Ihrer Arbeitsumgebung Datum und Uhrzeit automatisch ein, oder führen Sie aus:</translation>
+    </message>
+    <message>
+        <source>Some computers never say that their clock is synchronised. If your codes are accepted, turn off Settings, Warn when the clock is not synchronised.</source>
+        <translation>Manche Computer melden nie eine synchronisierte Uhr. Werden Ihre Codes angenommen, schalten Sie Einstellungen, „Warnen, wenn die Uhr nicht synchronisiert ist“ aus.</translation>
+    </message>
+</context>
+<context>
     <name>CredentialsDialog</name>
     <message>
         <source>Credentials</source>
@@ -250,6 +273,10 @@ drücken, um die Token-Info zu sehen</translation>
         <source>%1, one of %2 keys: Ctrl+Tab shows the next</source>
         <translation>%1, einer von %2 Schlüsseln: Strg+Tab zeigt den nächsten</translation>
     </message>
+    <message>
+        <source>Warn when the clock is not synchronised</source>
+        <translation>Warnen, wenn die Uhr nicht synchronisiert ist</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>
@@ -326,6 +353,30 @@ Bitte neu einstecken!</translation>
     <message>
         <source>%1 is an HOTP credential: each code counts the key up.</source>
         <translation>Die Zugangsdaten %1 sind HOTP: Jeder Code erhöht den Zähler des Schlüssels.</translation>
+    </message>
+    <message>
+        <source>Next one-time password %1</source>
+        <translation>Nächstes Einmalpasswort %1</translation>
+    </message>
+    <message>
+        <source>next</source>
+        <translation>nächster</translation>
+    </message>
+    <message>
+        <source>Copy the next code</source>
+        <translation>Nächsten Code kopieren</translation>
+    </message>
+    <message>
+        <source>Copies the next step&apos;s one-time password to the clipboard</source>
+        <translation>Kopiert das nächste Einmalpasswort in die Zwischenablage</translation>
+    </message>
+    <message>
+        <source>This computer&apos;s clock is not synchronised: codes may be refused.</source>
+        <translation>Die Uhr dieses Computers ist nicht synchronisiert: Codes können abgelehnt werden.</translation>
+    </message>
+    <message>
+        <source>Opens what it means and how to synchronise the clock</source>
+        <translation>Erklärt, was das bedeutet und wie man die Uhr synchronisiert</translation>
     </message>
 </context>
 </TS>

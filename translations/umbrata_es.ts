@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es">
 <context>
+    <name>ClockDialog</name>
+    <message>
+        <source>This computer&apos;s clock</source>
+        <translation>El reloj de este equipo</translation>
+    </message>
+    <message>
+        <source>The key computes each code from this computer&apos;s time, and a service accepts a code only within about 30 seconds of its own: a clock that is off gives codes that look right and are refused.</source>
+        <translation>La llave calcula cada código a partir de la hora de este equipo, y un servicio solo acepta un código a unos 30 segundos de la suya: un reloj desfasado da códigos que parecen correctos y son rechazados.</translation>
+    </message>
+    <message>
+        <source>To synchronise the clock, open Settings, Time &amp; language, Date &amp; time, and switch on Set time automatically.</source>
+        <translation>Para sincronizar el reloj, abra Configuración, Hora e idioma, Fecha y hora, y active «Establecer la hora automáticamente».</translation>
+    </message>
+    <message>
+        <source>To synchronise the clock, switch on automatic date and time in your desktop&apos;s settings, or run:</source>
+        <translation>Para sincronizar el reloj, active la fecha y hora automáticas en la configuración de su escritorio, o ejecute:</translation>
+    </message>
+    <message>
+        <source>Some computers never say that their clock is synchronised. If your codes are accepted, turn off Settings, Warn when the clock is not synchronised.</source>
+        <translation>Algunos equipos nunca indican que su reloj está sincronizado. Si sus códigos se aceptan, desactive Configuración, «Avisar si el reloj no está sincronizado».</translation>
+    </message>
+</context>
+<context>
     <name>CredentialsDialog</name>
     <message>
         <source>Credentials</source>
@@ -250,6 +273,10 @@ para obtener la información del token</translation>
         <source>%1, one of %2 keys: Ctrl+Tab shows the next</source>
         <translation>%1, una de %2 llaves: Ctrl+Tab muestra la siguiente</translation>
     </message>
+    <message>
+        <source>Warn when the clock is not synchronised</source>
+        <translation>Avisar si el reloj no está sincronizado</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>
@@ -326,6 +353,30 @@ Re-plug in the key!</source>
     <message>
         <source>%1 is an HOTP credential: each code counts the key up.</source>
         <translation>%1 es una credencial HOTP: cada código hace avanzar el contador de la llave.</translation>
+    </message>
+    <message>
+        <source>Next one-time password %1</source>
+        <translation>Siguiente contraseña de un solo uso %1</translation>
+    </message>
+    <message>
+        <source>next</source>
+        <translation>siguiente</translation>
+    </message>
+    <message>
+        <source>Copy the next code</source>
+        <translation>Copiar el código siguiente</translation>
+    </message>
+    <message>
+        <source>Copies the next step&apos;s one-time password to the clipboard</source>
+        <translation>Copia la siguiente contraseña de un solo uso al portapapeles</translation>
+    </message>
+    <message>
+        <source>This computer&apos;s clock is not synchronised: codes may be refused.</source>
+        <translation>El reloj de este equipo no está sincronizado: los códigos pueden ser rechazados.</translation>
+    </message>
+    <message>
+        <source>Opens what it means and how to synchronise the clock</source>
+        <translation>Explica qué significa y cómo sincronizar el reloj</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>ClockDialog</name>
+    <message>
+        <source>This computer&apos;s clock</source>
+        <translation>L&apos;horloge de cet ordinateur</translation>
+    </message>
+    <message>
+        <source>The key computes each code from this computer&apos;s time, and a service accepts a code only within about 30 seconds of its own: a clock that is off gives codes that look right and are refused.</source>
+        <translation>La clé calcule chaque code à partir de l&apos;heure de cet ordinateur, et un service n&apos;accepte un code qu&apos;à environ 30 secondes près de la sienne : une horloge décalée donne des codes qui semblent justes et sont refusés.</translation>
+    </message>
+    <message>
+        <source>To synchronise the clock, open Settings, Time &amp; language, Date &amp; time, and switch on Set time automatically.</source>
+        <translation>Pour synchroniser l&apos;horloge, ouvrez Paramètres, Heure et langue, Date et heure, et activez « Régler l&apos;heure automatiquement ».</translation>
+    </message>
+    <message>
+        <source>To synchronise the clock, switch on automatic date and time in your desktop&apos;s settings, or run:</source>
+        <translation>Pour synchroniser l&apos;horloge, activez la date et l&apos;heure automatiques dans les paramètres de votre bureau, ou lancez :</translation>
+    </message>
+    <message>
+        <source>Some computers never say that their clock is synchronised. If your codes are accepted, turn off Settings, Warn when the clock is not synchronised.</source>
+        <translation>Certains ordinateurs n&apos;indiquent jamais que leur horloge est synchronisée. Si vos codes sont acceptés, désactivez Paramètres, « Avertir si l&apos;horloge n&apos;est pas synchronisée ».</translation>
+    </message>
+</context>
+<context>
     <name>CredentialsDialog</name>
     <message>
         <source>Credentials</source>
@@ -250,6 +273,10 @@ clé pour obtenir les infos du jeton</translation>
         <source>%1, one of %2 keys: Ctrl+Tab shows the next</source>
         <translation>%1, une de %2 clés : Ctrl+Tab montre la suivante</translation>
     </message>
+    <message>
+        <source>Warn when the clock is not synchronised</source>
+        <translation>Avertir si l&apos;horloge n&apos;est pas synchronisée</translation>
+    </message>
 </context>
 <context>
     <name>messages</name>
@@ -326,6 +353,30 @@ Rebranchez la clé !</translation>
     <message>
         <source>%1 is an HOTP credential: each code counts the key up.</source>
         <translation>%1 est un identifiant HOTP : chaque code fait avancer le compteur de la clé.</translation>
+    </message>
+    <message>
+        <source>Next one-time password %1</source>
+        <translation>Mot de passe à usage unique suivant %1</translation>
+    </message>
+    <message>
+        <source>next</source>
+        <translation>suivant</translation>
+    </message>
+    <message>
+        <source>Copy the next code</source>
+        <translation>Copier le code suivant</translation>
+    </message>
+    <message>
+        <source>Copies the next step&apos;s one-time password to the clipboard</source>
+        <translation>Copie le mot de passe à usage unique suivant dans le presse-papiers</translation>
+    </message>
+    <message>
+        <source>This computer&apos;s clock is not synchronised: codes may be refused.</source>
+        <translation>L&apos;horloge de cet ordinateur n&apos;est pas synchronisée : des codes peuvent être refusés.</translation>
+    </message>
+    <message>
+        <source>Opens what it means and how to synchronise the clock</source>
+        <translation>Explique ce que cela signifie et comment synchroniser l&apos;horloge</translation>
     </message>
 </context>
 </TS>

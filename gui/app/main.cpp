@@ -4,8 +4,10 @@
 #include "gui/app/settings.h"
 #include "gui/desktop/administrator_restart.h"
 #include "gui/desktop/desktop.h"
+#include "gui/desktop/resume_event.h"
 #include "gui/desktop/single_instance.h"
 #include "gui/desktop/tray_host.h"
+#include "gui/models/clock_check.h"
 #include "key/platform.h"
 #include "key/toolkit.h"
 
@@ -141,7 +143,7 @@ int main(int argc, char* argv[]) {
   QQmlApplicationEngine engine;
   // Every name exists from the view's first evaluation on, null until it is published.
   QQmlContext* context = engine.rootContext();
-  for (const char* name : {"main_frame", "settings", "otp_status", "credentials", "token_info"})
+  for (const char* name : {"main_frame", "settings", "clock_check", "otp_status", "credentials", "token_info"})
     context->setContextProperty(name, static_cast<QObject*>(nullptr));
   context->setContextProperty("start_hidden", parser.isSet(hidden_option()));
   TrayHost tray_host;
@@ -169,6 +171,11 @@ int main(int argc, char* argv[]) {
   frame.set_chosen_key(settings.get_chosen_key());
   QObject::connect(&frame, &MainFrame::chosen_key_changed, &settings, [&] { settings.set_chosen_key(frame.get_chosen_key()); });
   context->setContextProperty("main_frame", &frame);
+  ClockCheck clock_check;
+  context->setContextProperty("clock_check", &clock_check);
+  ResumeEvent resume_event;
+  app.installNativeEventFilter(&resume_event);
+  QObject::connect(&resume_event, &ResumeEvent::resumed, &clock_check, &ClockCheck::check);
   QObject::connect(&instance, &SingleInstance::show_requested, &frame, &MainFrame::show_window_requested);
   frame.rescan_key();
 

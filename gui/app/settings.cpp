@@ -13,6 +13,7 @@ namespace {
 QSettings user_settings() { return QSettings(QStringLiteral("Orvalin Direzoda"), QStringLiteral("Umbrata")); }
 const QString clear_copied_codes_key = QStringLiteral("clipboard/clear_copied_codes");
 const QString keep_in_tray_key = QStringLiteral("tray/keep_running");
+const QString warn_unsynchronised_clock_key = QStringLiteral("clock/warn_unsynchronised");
 const QString start_at_login_key = QStringLiteral("session/start_at_login");
 const QString chosen_key_key = QStringLiteral("keys/chosen");
 
@@ -22,6 +23,7 @@ Settings::Settings(QObject* parent) : QObject(parent) {
   const QSettings settings = user_settings();
   clear_copied_codes = settings.value(clear_copied_codes_key, true).toBool();
   keep_in_tray = settings.value(keep_in_tray_key, false).toBool();
+  warn_unsynchronised_clock = settings.value(warn_unsynchronised_clock_key, true).toBool();
   start_at_login = autostart::enabled();
   start_at_login_unelevated = start_at_login && autostart::starts_unelevated();
   if (start_at_login || !autostart::may_have_logon_task()) return;
@@ -50,6 +52,13 @@ void Settings::set_keep_in_tray(bool on) {
   keep_in_tray = on;
   user_settings().setValue(keep_in_tray_key, on);
   emit keep_in_tray_changed();
+}
+
+void Settings::set_warn_unsynchronised_clock(bool on) {
+  if (on == warn_unsynchronised_clock) return;
+  warn_unsynchronised_clock = on;
+  user_settings().setValue(warn_unsynchronised_clock_key, on);
+  emit warn_unsynchronised_clock_changed();
 }
 
 void Settings::set_start_at_login(bool on) {

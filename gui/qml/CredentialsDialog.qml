@@ -25,6 +25,9 @@ TitleDialog {
     readonly property var code: model !== null && selected !== null ? model.codes[selected.serial] : undefined
     readonly property bool has_code: code !== undefined && code.otp !== undefined
     readonly property string code_text: has_code ? CodeFormat.pad(code.otp, code.digits, " ") : ""
+    // In the step's last seconds: the next step's code.
+    readonly property string next_code_text: has_code && code.next_otp !== undefined
+                                             ? CodeFormat.pad(code.next_otp, code.next_digits, " ") : ""
     readonly property int remain: otp_status !== null ? otp_status.remain : 0
     // Enter was pressed before the selected credential's code arrived: copied when it does.
     property bool copy_wanted: false
@@ -77,7 +80,7 @@ TitleDialog {
     onSelectedChanged: {
         copy_wanted = false
         if (model !== null)
-            model.watch("dialog", visible && selected !== null ? [selected.serial] : [])
+            model.watch("dialog", visible && selected !== null ? [selected.serial] : [], true)
     }
     onHas_codeChanged: {
         if (has_code && copy_wanted)
@@ -189,6 +192,41 @@ TitleDialog {
                     fillMode: Image.PreserveAspectFit
                 }
                 onClicked: dialog.copy_code()
+            }
+        }
+
+        RowLayout {
+            Layout.alignment: Qt.AlignHCenter
+            visible: dialog.next_code_text !== ""
+            Accessible.role: Accessible.StaticText
+            Accessible.name: qsTranslate("otp_status_view", "Next one-time password %1").arg(dialog.next_code_text)
+            Label {
+                text: qsTranslate("otp_status_view", "next")
+                Accessible.ignored: true
+                font.pixelSize: 13
+                color: "dimgray"
+            }
+            Label {
+                objectName: "credential_next_code"
+                text: dialog.next_code_text
+                Accessible.ignored: true
+                font.pixelSize: 18
+                color: "dimgray"
+            }
+            Button {
+                Accessible.name: qsTranslate("otp_status_view", "Copy the next code")
+                Accessible.description: qsTranslate("otp_status_view", "Copies the next step's one-time password to the clipboard")
+                implicitWidth: 20
+                implicitHeight: 20
+                padding: 0
+                flat: !hovered
+                hoverEnabled: true
+                contentItem: Image {
+                    source: "pic/clipboard-copy.png"
+                    sourceSize: Qt.size(40, 40)
+                    fillMode: Image.PreserveAspectFit
+                }
+                onClicked: main_frame.copy_to_clipboard(dialog.next_code_text.replace(/ /g, ""))
             }
         }
 

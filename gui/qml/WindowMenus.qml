@@ -72,6 +72,13 @@ Item {
             onCheckedChanged: if (settings !== null) settings.clear_copied_codes = checked
         }
         WrappingMenuItem {
+            objectName: "warn_clock_item"
+            text: qsTranslate("main", "Warn when the clock is not synchronised")
+            checkable: true
+            checked: settings !== null && settings.warn_unsynchronised_clock
+            onCheckedChanged: if (settings !== null) settings.warn_unsynchronised_clock = checked
+        }
+        WrappingMenuItem {
             objectName: "keep_in_tray_item"
             // Where no tray exists, the entry says why it is disabled.
             text: qsTranslate("main", "Keep running in the tray when the window is closed")

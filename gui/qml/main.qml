@@ -355,6 +355,11 @@ Window {
     }
 
     LazyDialog {
+        id: dialog_clock
+        source: "ClockDialog.qml"
+    }
+
+    LazyDialog {
         id: dialog_credentials
         source: "CredentialsDialog.qml"
     }

@@ -29,7 +29,8 @@ keys["keys"].append({"id": "key1", "product_id": 2136, "plugged": False, "active
                      "credentials": [{"serial": "OT000002", "algorithm": 2, "hash": 1, "secret": "GEZDGNBVGY3TQOJQ"}]})
 json.dump(keys, sys.stdout)
 PY
-start_umbrata "$work/keys.json"
+# A clock that the system says is not synchronised, in English.
+UMBRATA_TEST_CLOCK_SYNC=unsynchronised start_umbrata "$work/keys.json"
 
 # True when the tree, read afresh, has a line matching the extended regex $1.
 shows() { "${atspi[@]}" >"$work/tree" 2>"$work/tree.err" && grep -q -E -- "$1" "$work/tree"; }
@@ -39,6 +40,8 @@ fail_tree() { cat "$work/tree" "$work/tree.err" >&2; fail "$@"; }
 wait_until '[ "$(log_count "value is ")" -ge 1 ] && shows "\| One-time password $(last_code | sed "s/^.../& /") \|"' 10 ||
   fail_tree "the code is not read as \"One-time password\" and the code shown"
 grep -q -E '\| ([0-9]|[12][0-9]|30) seconds? left \|' "$work/tree" || fail_tree "no countdown in the tree"
+grep -q -E "^ *link .*\| This computer's clock is not synchronised: codes may be refused\. \|" "$work/tree" ||
+  fail_tree "the clock's line is not read as a link"
 for title in File Settings Help; do
   grep -q -E "^ *menu.* \| $title \|" "$work/tree" || fail_tree "no menu $title in the tree"
 done

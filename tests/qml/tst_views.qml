@@ -80,6 +80,37 @@ TestCase {
         compare(countdown.text, "", "no countdown without a code")
     }
 
+    // In the step's last seconds, beneath the code: the next step's, smaller, with its own copy.
+    function test_the_next_steps_code_has_its_own_copy() {
+        harness.publish_model(true)
+        var page = make("qrc:/otp_status_view.qml", {width: 320, height: 230})
+        var row = findChild(page, "next_code_row")
+        model.show_code(0, 6)
+        verify(!row.visible)
+        model.show_next_step_code(982430)
+        verify(row.visible)
+        compare([findChild(page, "next_code").text, row.Accessible.name], ["982 430", "Next one-time password 982 430"])
+        mouseClick(findChild(page, "btn_copy_next"))
+        compare(frame.last_copy, "982430")
+    }
+
+    // A code is only as right as the computer's clock: the page says so while the system says that
+    // it is not synchronised, unless the user turned the warning off. A click on it opens the
+    // explanation: fit_test.sh, in a real X server.
+    function test_the_clock_line_follows_the_clock_and_the_setting() {
+        harness.publish_model(true)
+        var line = findChild(make("qrc:/otp_status_view.qml", {width: 320, height: 230}), "clock_line")
+        model.show_code(123456, 6)
+        verify(!line.visible, "a synchronised clock")
+        harness.set_clock_sync("unsynchronised")
+        verify(line.visible)
+        harness.set_clock_sync("unknown")
+        verify(!line.visible, "a system that does not say is not doubted")
+        harness.set_clock_sync("unsynchronised")
+        harness.settings.warn_unsynchronised_clock = false
+        verify(!line.visible, "the warning turned off")
+    }
+
     // Shown as their characters, as plain text lays them out, not as markup would.
     function verify_plain(item, why) {
         var reference = createTemporaryQmlObject("import QtQuick 2.9; Text {}", item)
@@ -182,6 +213,11 @@ TestCase {
         compare(findChild(window, "credential_code").text, "0123 4567")
         verify(/^\d+ seconds left$/.test(line.text), line.text)
         compare(frame.last_copy, "01234567", "copied when it came")
+        // The next step's code, in the step's last seconds.
+        verify(key_list.watched.dialog_next_step)
+        verify(!findChild(window, "credential_next_code").visible)
+        key_list.show_codes({"OT000002": {otp: 1234567, digits: 8, step: 1, next_otp: 7654321, next_digits: 8}})
+        compare(findChild(window, "credential_next_code").text, "0765 4321")
 
         findChild(window, "credentials_filter").text = " ht"
         compare(list.count, 1)

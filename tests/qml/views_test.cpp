@@ -8,6 +8,7 @@
 #include "gui/app/settings.h"
 #include "gui/desktop/administrator_restart.h"
 #include "gui/desktop/tray_host.h"
+#include "gui/models/clock_check.h"
 #include "gui/models/credentials.h"
 #include "gui/models/otp_status.h"
 #include "gui/models/token_info.h"
@@ -32,6 +33,7 @@ class StandInModel : public OtpStatus {
   Q_INVOKABLE void show_error(const QString& message) { show_failure(message); }
   Q_INVOKABLE void show_remain(int seconds) { set_remain(seconds); }
   Q_INVOKABLE void show_hotp(const QString& serial) { set_active_credential(bytes_of(serial), 1); }
+  Q_INVOKABLE void show_next_step_code(int value) { set_next_step_code(1, value, get_digits()); }
   void next_code() override { ++next_codes; }
   void reset() {
     show_failure("");
@@ -49,7 +51,10 @@ class StandInCredentials : public Credentials {
   QVariantMap watched;
   StandInCredentials() : Credentials(nullptr) {}
   Q_INVOKABLE void refresh() {}
-  Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials) { watched[watcher] = serials; }
+  Q_INVOKABLE void watch(const QString& watcher, const QStringList& serials, bool with_next_step = false) {
+    watched[watcher] = serials;
+    watched[watcher + "_next_step"] = with_next_step;
+  }
   Q_INVOKABLE void show_rows(const QVariantList& rows) { store_rows(rows); }
   Q_INVOKABLE void show_codes(const QVariantMap& codes) { store_codes(codes); }
   Q_INVOKABLE void show_message(const QVariantMap& message) { set_message(message); }
@@ -140,7 +145,16 @@ class Harness : public QObject {
   Q_INVOKABLE bool save_window(QQuickItem* item, const QString& name) {
     return item && item->window() && item->window()->grabWindow().save(qEnvironmentVariable("UMBRATA_SHOTS") + '/' + name + ".png");
   }
+  // What the system says of the clock: "synchronised", "unsynchronised" or "unknown".
+  Q_INVOKABLE void set_clock_sync(const QString& state) {
+    clock_sync = state == "unsynchronised" ? platform::ClockSync::unsynchronised
+                 : state == "synchronised" ? platform::ClockSync::synchronised
+                                           : platform::ClockSync::unknown;
+    clock_check_->check();
+  }
   Q_INVOKABLE void reset() {
+    set_clock_sync("synchronised");
+    settings_->set_warn_unsynchronised_clock(true);
     model_->reset();
     credentials_->reset();
     token_info_->reset();
@@ -163,6 +177,8 @@ class Harness : public QObject {
     restart_ = std::make_unique<StandInRestart>();
     context_->setContextProperty("main_frame", frame());
     context_->setContextProperty("settings", settings());
+    clock_check_ = std::make_unique<ClockCheck>([this] { return clock_sync; });
+    context_->setContextProperty("clock_check", clock_check_.get());
     tray_host_ = std::make_unique<TrayHost>();
     context_->setContextProperty("tray_host", tray_host_.get());
     context_->setContextProperty("administrator_restart", restart());
@@ -181,6 +197,8 @@ class Harness : public QObject {
   std::unique_ptr<Settings> settings_;
   std::unique_ptr<StandInRestart> restart_;
   std::unique_ptr<TrayHost> tray_host_;
+  platform::ClockSync clock_sync = platform::ClockSync::synchronised;
+  std::unique_ptr<ClockCheck> clock_check_;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(views, Harness)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program under Wine in a real X server, from its deployed folder: umbrata-sim.exe on
-# a Linux keysim shows, in German, the code that oathtool computes, Ctrl+C puts it on the clipboard with the
+# a Linux keysim shows, in German, the code that oathtool computes, and says that the clock is not
+# synchronised where the time service is set not to synchronise; Ctrl+C puts it on the clipboard with the
 # formats that keep it out of Windows' clipboard history, a setting chosen in the menu is kept in
 # the registry, a replug is followed, and the log is in %APPDATA% of a profile whose name is not
 # ASCII; then the real umbrata.exe, through hidapi's Windows backend, shows "No Key Detected!".
@@ -29,6 +30,11 @@ timeout 60 "$wine" "$run/umbrata.exe" --version 2>&1 | tr -d "\r" >"$work/versio
 grep -qx "umbrata $(sed -n 's/^project(Umbrata VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")" "$work/version.out" ||
   { cat "$work/version.out" >&2; fail "umbrata.exe --version did not print the version"; }
 
+# A time service set not to synchronise, as the registry holds its configuration.
+time_service='HKLM\SYSTEM\CurrentControlSet\Services\W32Time'
+"$wine" reg add "$time_service" /v Start /t REG_DWORD /d 3 /f >/dev/null
+"$wine" reg add "$time_service\Parameters" /v Type /t REG_SZ /d NoSync /f >/dev/null
+
 # In German: the translations are in the program's resources there too.
 "$wine" "$run/umbrata-sim.exe" --language de >"$work/umbrata.out" 2>&1 & app=$!
 started_pids+=($app)
@@ -41,6 +47,9 @@ expected="$(oathtool --totp -b GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ) $(oathtool --to
 code=$(last_code)
 case " $expected " in *" $code "*) ;; *) fail "the code $code is not oathtool's ($expected)" ;; esac
 wait_until code_box_drawn 10 || fail "the code box is not drawn"
+grep -q "This computer's clock is not synchronised: codes may be refused." "$log_file" ||
+  fail "a time service set to NoSync went unnoticed"
+"$wine" reg delete "$time_service\Parameters" /v Type /f >/dev/null
 screenshot windows-code
 
 # Ctrl+C in the window: the code on the clipboard, as Wine hands it to X11 and as a Windows

@@ -53,6 +53,8 @@ TestCase {
                 verify(left >= -0.5 && left + text.contentWidth <= area.width + 0.5,
                        what + " runs from " + left + " to " + (left + text.contentWidth) + " of " + area.width)
             }
+            var top = text.mapToItem(root, 0, 0).y
+            verify(top + text.height <= root.height + 0.5, what + " runs down to " + (top + text.height) + " of " + root.height)
         }
     }
 
@@ -75,7 +77,9 @@ TestCase {
         model.show_error("Press the key to get the OTP!")
         check("main-press")
         model.show_code(1234567, 7)
-        model.show_remain(21)
+        model.show_remain(4)
+        model.show_next_step_code(7654321)
+        harness.set_clock_sync("unsynchronised")
         frame.set_copied_code_left(true)
         check("main")
         for (var menu of ["menu_file", "menu_settings", "menu_help"])
@@ -104,12 +108,22 @@ TestCase {
         tryCompare(credentials, "opened", true)
         key_list.show_rows([{serial: "OT000001", algorithm: "TOTP", hash: "SHA-256", totp: true, active: true},
                             {serial: "HT000001", algorithm: "HOTP", hash: "SHA-1", totp: false, active: false}])
-        key_list.show_codes({"OT000001": {otp: 12345678, digits: 8, step: 1}})
+        key_list.show_codes({"OT000001": {otp: 12345678, digits: 8, step: 1, next_otp: 87654321, next_digits: 8}})
         check("credentials")
         credentials.select_row(1)
         check("credentials-hotp")
         key_list.show_message({kind: "no_credential", values: ["OT000009", "OT000001, OT000002"], text: ""})
         check("credentials-failure")
+        credentials.close()
+        tryCompare(credentials, "visible", false)
+
+        // The clock's line opens its explanation.
+        model.show_code(123456, 6)
+        harness.set_clock_sync("unsynchronised")
+        mouseClick(findChild(findChild(window, "page").item, "clock_line"))
+        var clock = findChild(window, "dialog_clock")
+        tryCompare(clock, "opened", true)
+        check("clock")
     }
 
     // The language asked for, and the countdown's plural forms in it.
