@@ -187,91 +187,97 @@ Item {
             }
         }
 
-        // In the last seconds of the step: the next step's code, to type once this one has gone.
-        Row {
-            id: next_code_row
-            objectName: "next_code_row"
-            readonly property bool has_code: otp_value_bar.has_code && !otp_page.hotp && otp_page.model.has_next_step_code
-            readonly property string code: has_code ? otp_page.pad(otp_page.model.next_step_otp, otp_page.model.digits, " ") : ""
-            visible: has_code
+        // Made for the step's last seconds only: most of the time the page has no next code.
+        Loader {
+            id: next_code_loader
+            readonly property bool wanted: otp_value_bar.has_code && !otp_page.hotp && otp_page.model.has_next_step_code
+            active: wanted
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: bar_left_time.bottom
             anchors.topMargin: 8
-            spacing: 8
-            Accessible.role: Accessible.StaticText
-            Accessible.name: qsTr("Next one-time password %1").arg(code)
+            sourceComponent: Row {
+                id: next_code_row
+                objectName: "next_code_row"
+                readonly property string code: otp_page.pad(otp_page.model.next_step_otp, otp_page.model.digits, " ")
+                spacing: 8
+                Accessible.role: Accessible.StaticText
+                Accessible.name: qsTr("Next one-time password %1").arg(code)
 
-            Text {
-                Accessible.ignored: true
-                anchors.verticalCenter: parent.verticalCenter
-                text: qsTr("next")
-                font.family: "Verdana"
-                font.pixelSize: 14
-                color: "dimgray"
-            }
-            Text {
-                objectName: "next_code"
-                Accessible.ignored: true
-                anchors.verticalCenter: parent.verticalCenter
-                text: next_code_row.code
-                font.family: "Verdana"
-                font.pixelSize: 20
-                color: "dimgray"
-            }
-            PushButton {
-                objectName: "btn_copy_next"
-                Accessible.name: qsTr("Copy the next code")
-                Accessible.description: qsTr("Copies the next step's one-time password to the clipboard")
-                anchors.verticalCenter: parent.verticalCenter
-                width: 20
-                height: 20
-                padding: 0
-                leftPadding: 0
-                rightPadding: 0
-                flat: !hovered
-                content: Image {
-                    anchors.fill: parent
-                    source: "pic/clipboard-copy.png"
-                    sourceSize: Qt.size(40, 40)
-                    fillMode: Image.PreserveAspectFit
+                Text {
+                    Accessible.ignored: true
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: qsTr("next")
+                    font.family: "Verdana"
+                    font.pixelSize: 14
+                    color: "dimgray"
                 }
-                onClicked: main_frame.copy_to_clipboard(next_code_row.code.replace(/ /g, ""))
+                Text {
+                    objectName: "next_code"
+                    Accessible.ignored: true
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: next_code_row.code
+                    font.family: "Verdana"
+                    font.pixelSize: 20
+                    color: "dimgray"
+                }
+                PushButton {
+                    objectName: "btn_copy_next"
+                    Accessible.name: qsTr("Copy the next code")
+                    Accessible.description: qsTr("Copies the next step's one-time password to the clipboard")
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 20
+                    height: 20
+                    padding: 0
+                    leftPadding: 0
+                    rightPadding: 0
+                    flat: !hovered
+                    content: Image {
+                        anchors.fill: parent
+                        source: "pic/clipboard-copy.png"
+                        sourceSize: Qt.size(40, 40)
+                        fillMode: Image.PreserveAspectFit
+                    }
+                    onClicked: main_frame.copy_to_clipboard(next_code_row.code.replace(/ /g, ""))
+                }
             }
         }
 
         // A code is only as right as this computer's clock, which the key computes it from.
-        Text {
-            id: clock_line
-            objectName: "clock_line"
-            visible: otp_value_bar.has_code && !otp_page.hotp && clock_check !== null && !clock_check.synchronised
-                     && settings !== null && settings.warn_unsynchronised_clock
+        // Made only while it is shown: most clocks are synchronised.
+        Loader {
+            active: otp_value_bar.has_code && !otp_page.hotp && clock_check !== null && !clock_check.synchronised
+                    && settings !== null && settings.warn_unsynchronised_clock
             width: parent.width - 20
             anchors.horizontalCenter: parent.horizontalCenter
             // Below the next code's place: the two may show at once.
             anchors.top: bar_left_time.bottom
             anchors.topMargin: 40
-            text: qsTr("This computer's clock is not synchronised: codes may be refused.")
-            wrapMode: Text.Wrap
-            horizontalAlignment: Text.AlignHCenter
-            font.family: "Verdana"
-            font.pixelSize: 11
-            font.underline: clock_mouse.containsMouse || activeFocus
-            color: "dimgray"
-            activeFocusOnTab: visible
-            Accessible.role: Accessible.Link
-            Accessible.name: text
-            Accessible.description: qsTr("Opens what it means and how to synchronise the clock")
-            Accessible.onPressAction: dialog_clock.open()
-            Keys.onReturnPressed: dialog_clock.open()
-            Keys.onEnterPressed: dialog_clock.open()
-            Keys.onSpacePressed: dialog_clock.open()
+            sourceComponent: Text {
+                id: clock_line
+                objectName: "clock_line"
+                text: qsTr("This computer's clock is not synchronised: codes may be refused.")
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+                font.family: "Verdana"
+                font.pixelSize: 11
+                font.underline: clock_mouse.containsMouse || activeFocus
+                color: "dimgray"
+                activeFocusOnTab: visible
+                Accessible.role: Accessible.Link
+                Accessible.name: text
+                Accessible.description: qsTr("Opens what it means and how to synchronise the clock")
+                Accessible.onPressAction: dialog_clock.open()
+                Keys.onReturnPressed: dialog_clock.open()
+                Keys.onEnterPressed: dialog_clock.open()
+                Keys.onSpacePressed: dialog_clock.open()
 
-            MouseArea {
-                id: clock_mouse
-                anchors.fill: parent
-                hoverEnabled: true
-                cursorShape: Qt.PointingHandCursor
-                onClicked: dialog_clock.open()
+                MouseArea {
+                    id: clock_mouse
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: dialog_clock.open()
+                }
             }
         }
 
