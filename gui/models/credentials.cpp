@@ -85,9 +85,8 @@ void Credentials::tick() {
 }
 
 void Credentials::ask_ahead(std::int64_t now) {
+  if (!session || session->get_in_press_mode() || !next_code_due(now)) return;
   const std::int64_t step = step_index(now);
-  if (!session || session->get_in_press_mode() || (step + 1) * totp_step_seconds * 1000 - now > next_code_seconds * 1000)
-    return;
   for (const QString& watcher : watching_ahead)
     for (const QString& serial : watched.value(watcher)) {
       const QVariantMap known = codes.value(serial).toMap();

@@ -86,10 +86,7 @@ void OtpStatus::tick() {
 }
 
 void OtpStatus::ask_next_step_code(std::int64_t now, std::int64_t step) {
-  const std::int64_t left_ms = (step + 1) * totp_step_seconds * 1000 - now;
-  if (left_ms > next_code_seconds * 1000 || next_asked == step + 1 || session->get_in_press_mode() ||
-      algorithm != totp_algorithm)
-    return;
+  if (!next_code_due(now) || next_asked == step + 1 || session->get_in_press_mode() || algorithm != totp_algorithm) return;
   next_asked = step + 1;
   session->post(
       this,

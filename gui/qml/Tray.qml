@@ -89,8 +89,7 @@ Platform.SystemTrayIcon {
 
     function entry_text(entry) {
         if (entry.heading)
-            return entry.active !== "" ? qsTranslate("main", "Key %1: %2").arg(entry.number).arg(entry.active)
-                                       : qsTranslate("main", "Key %1").arg(entry.number)
+            return CodeFormat.key_name(entry.number, entry.active)
         if (!entry.totp)
             return entry.serial + "   " + qsTr("HOTP: a code would count up the key")
         var code = known_code(entry, shown_codes, shown_active)

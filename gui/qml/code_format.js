@@ -9,6 +9,11 @@ function pad(num, width, delimiter) {
     return text.substring(0, half) + delimiter + text.substring(half)
 }
 
+// A key as the window names it: its number, and its active credential's serial number once known.
+function key_name(number, active) {
+    return active !== "" ? qsTranslate("main", "Key %1: %2").arg(number).arg(active) : qsTranslate("main", "Key %1").arg(number)
+}
+
 // The words of text before and after the number n in it, such as ["noch ", " Sekunden"]; all of
 // text before it when n is not there.
 function around_number(text, n) {

@@ -153,9 +153,7 @@ Window {
                         return i
                 return -1
             }
-            readonly property string text: shown_at < 0 ? ""
-                : keys[shown_at].active !== "" ? qsTr("Key %1: %2").arg(keys[shown_at].number).arg(keys[shown_at].active)
-                : qsTr("Key %1").arg(keys[shown_at].number)
+            readonly property string text: shown_at < 0 ? "" : CodeFormat.key_name(keys[shown_at].number, keys[shown_at].active)
             function choose(step) {
                 main_frame.choose_key(keys[(shown_at + step + keys.length) % keys.length].number)
             }
@@ -251,7 +249,7 @@ Window {
             objectName: "key_notice"
             property int number: 0
             readonly property string active: otp_status !== null ? otp_status.serial_num : ""
-            text: active !== "" ? qsTr("Key %1: %2").arg(number).arg(active) : qsTr("Key %1").arg(number)
+            text: CodeFormat.key_name(number, active)
             duration: 4000
         }
 
